@@ -137,13 +137,13 @@ RawPreambleResult ParseRawFilePreamble(std::span<const std::uint8_t> bytes) {
     if (!binary) {
         if ((areaSize == kRawLegacyAreaSize && version == "1.0.0") ||
             (areaSize == kRawBinaryAreaSize && version == "1.1.0")) {
-            return Failure(RawPreambleStatus::TextFormat, "not a binary 1.2.0 raw data file: format \"" +
-                                                              version + "\" holds text records");
+            return Failure(RawPreambleStatus::TextFormat,
+                           "not a binary 1.2.0 raw data file: format \"" + version + "\" holds text records");
         }
-        return Failure(RawPreambleStatus::NotRawFile,
-                       "not a raw data file: the header's first field is " + std::to_string(areaSize) +
-                           " (1768 expected) and its format version \"" + Shown(version) +
-                           "\" (\"1.2.0\" expected)");
+        return Failure(RawPreambleStatus::NotRawFile, "not a raw data file: the header's first field is " +
+                                                          std::to_string(areaSize) +
+                                                          " (1768 expected) and its format version \"" +
+                                                          Shown(version) + "\" (\"1.2.0\" expected)");
     }
     if (bytes.size() < kRawFilePreambleSize) {
         return Failure(RawPreambleStatus::TooShort,

@@ -60,8 +60,9 @@ std::vector<std::uint8_t> MakeRawFilePreamble(const RawFileDevice& device, const
 // Header fields read back; the uint32 at offset 0 is the size of the blocks after the header.
 inline constexpr std::size_t kRawHeaderModel = 12;          // char[8]
 inline constexpr std::size_t kRawHeaderFormatVersion = 28;  // char[8]
-inline constexpr std::uint32_t kRawBinaryAreaSize = kRawDeviceBlockSize + geodesy::kParaOfGeoBlockSize;  // 1768
-inline constexpr std::uint32_t kRawLegacyAreaSize = kRawDeviceBlockSize;                                 // 512
+inline constexpr std::uint32_t kRawBinaryAreaSize =
+    kRawDeviceBlockSize + geodesy::kParaOfGeoBlockSize;                   // 1768
+inline constexpr std::uint32_t kRawLegacyAreaSize = kRawDeviceBlockSize;  // 512
 inline constexpr std::string_view kRawBinaryFormat = "1.2.0";
 
 enum class RawPreambleStatus {
@@ -77,9 +78,9 @@ struct RawFilePreamble {
     // modelNo from the model text, DualHead as stored (0..255), the five groups as stored except that
     // a value that is not a finite number reads as 0.
     RawFileDevice device;
-    geodesy::ParaOfGeo geo;          // geodesy::FromBlock: texts cut to their width, flags 0 or 1
-    std::size_t dataOffset = 0;      // where the first packet starts: kRawFilePreambleSize
-    int nonFiniteOffsets = 0;        // device offsets that were NaN or infinite and read as 0
+    geodesy::ParaOfGeo geo;      // geodesy::FromBlock: texts cut to their width, flags 0 or 1
+    std::size_t dataOffset = 0;  // where the first packet starts: kRawFilePreambleSize
+    int nonFiniteOffsets = 0;    // device offsets that were NaN or infinite and read as 0
 };
 
 struct RawPreambleResult {

@@ -11,9 +11,9 @@ if [ "${1:-}" = "--self-test" ]; then
     mkdir -p "$tmp/core/ui"
     printf '#pragma once\n#include <QWidget>\n' >"$tmp/core/ui/Fine.h"
     printf '#include "core/Good.h"\n' >"$tmp/core/Good.cpp"
-    printf '#pragma once\n' >"$tmp/core/Good.h"
+    printf '#pragma once\n#include "Quality.h"\n' >"$tmp/core/Good.h"
     bash "$0" "$tmp" >/dev/null || { echo "self-test: a clean tree was refused"; exit 1; }
-    printf '#pragma once\n  #  include <QtCore/QString>\n' >"$tmp/core/Bad.h"
+    printf '#pragma once\n  #  include <QString>\n' >"$tmp/core/Bad.h"
     out=$(bash "$0" "$tmp") && { echo "self-test: a Qt include in core passed"; exit 1; }
     rm "$tmp/core/Bad.h"
     printf '#include "core/ui/Fine.h"\n' >"$tmp/core/Bad.cpp"
@@ -37,7 +37,7 @@ while IFS= read -r -d '' f; do
     f="${f#./}"
     is_ui "$f" && continue
     checked=$((checked + 1))
-    if grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](Q[A-Za-z0-9_]+|Qt[A-Za-z]+/)' "$f" >/tmp/layering.$$ 2>/dev/null; then
+    if grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*(<Q[A-Za-z0-9_]*(\.h)?>|[<"]Qt[A-Z][A-Za-z]*/)' "$f" >/tmp/layering.$$ 2>/dev/null; then
         echo "Qt included outside a ui/ folder: $f"
         sed 's/^/    /' /tmp/layering.$$
         status=1
