@@ -1,7 +1,10 @@
 #include "beamora/Beamora.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "beamora/RayTracing.h"
 
 namespace {
 
@@ -11,14 +14,17 @@ using beamora::kRadiansPerDegree;
 // Largest pitch (80 degrees) for which the attitude is used.
 constexpr double kMaxPitch = 1.396263401595463;
 constexpr double kHalfPi = 1.5707963267948966;
-// The ray tracer measures grazing angles from this rounded right angle; kept so that traced results stay
-// identical to those of existing survey data.
+// The ray tracer measures grazing angles from this rounded right angle, as existing survey data were
+// processed: a ray at w from the vertical leaves at θ0 = kHalfPiRounded - |w|. The tracer works with
+// sin θ0 = cos(|w| - ε) = cos w + ε sin |w| and cos θ0 = sin(|w| - ε) = sin |w| - ε cos w, where ε is
+// the excess of the rounded value over π/2 (1.03e-13; its square is below the precision of a double).
 constexpr double kHalfPiRounded = 1.570796326795;
+constexpr double kRightAngleExcess = kHalfPiRounded - kHalfPi;
 // Rays closer than this to the vertical are traced as vertical rays.
 constexpr double kVerticalRay = 1e-12;
-// Layers whose gradient is not larger than this are traced as constant-velocity layers.
-constexpr double kMinGradient = 1e-7;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Beams handled together by PotitonBeams: enough to fill the tracer's groups, little stack.
+constexpr int kBeamBlock = 64;
 
 bool Finite(double a, double b, double c, double d) {
     return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
@@ -222,6 +228,15 @@ bool CBeamora::SetSVP(const CSvpData (&svp)[kMaxProfilePoints], int n) {
         inputDepth_[i] = svp[i].depth;
         inputVelocity_[i] = svp[i].velocity;
     }
+    for (int i = 0; i + 1 < n; ++i) {
+        const beamora::trace::LayerTerms terms = beamora::trace::MakeLayer(
+            inputDepth_[i], inputVelocity_[i], inputDepth_[i + 1], inputVelocity_[i + 1]);
+        inputGradient_[i] = terms.gradient;
+        inputRatio_[i] = terms.ratio;
+        inputVerticalTime_[i] = terms.verticalTime;
+        inputSquareStep_[i] = terms.squareStep;
+        inputThicknessSum_[i] = terms.thicknessSum;
+    }
     SVPPostProcess();
     svpReady_ = true;
     return true;
@@ -232,13 +247,14 @@ void CBeamora::SVPPostProcess() {
     if (n < 2) {
         return;
     }
+    // Processed point k >= 1 is loaded point `from` + k - 1 (every layer below point 1 is a loaded
+    // layer); without a point at the transducer the loaded profile is used as it is.
     const double zT = posTransducer_.z;
+    std::uint32_t from = 0;
     if (zT < 0.0000001) {
         // At or above the surface: the loaded profile as it is.
-        for (std::uint32_t i = 0; i < n; ++i) {
-            depth_[i] = inputDepth_[i];
-            velocity_[i] = inputVelocity_[i];
-        }
+        std::copy(inputDepth_, inputDepth_ + n, depth_);
+        std::copy(inputVelocity_, inputVelocity_ + n, velocity_);
         layerCount_ = n;
     } else if (!(zT > 0.0) || zT >= inputDepth_[n - 1]) {
         // Below the deepest point (or not a number): one point with the deepest velocity.
@@ -264,267 +280,264 @@ void CBeamora::SVPPostProcess() {
             velocity_[0] = span > 0.0 ? inputVelocity_[i - 1] + (inputVelocity_[i] - inputVelocity_[i - 1]) *
                                                                     (zT - inputDepth_[i - 1]) / span
                                       : kNaN;
-            std::uint32_t k = 1;
-            for (; i < n; ++i, ++k) {
-                depth_[k] = inputDepth_[i];
-                velocity_[k] = inputVelocity_[i];
-            }
-            layerCount_ = k;
+            std::copy(inputDepth_ + i, inputDepth_ + n, depth_ + 1);
+            std::copy(inputVelocity_ + i, inputVelocity_ + n, velocity_ + 1);
+            layerCount_ = n - i + 1;
+            from = i;
         }
     }
 
-    // Layer coefficients. With c(z) = c_j + g (z - z_j), a vertical ray takes ln(c_{j+1} / c_j) / g to
-    // cross the layer (the limit (z_{j+1} - z_j) / c_j when the gradient vanishes). A layer of zero or
-    // negative thickness or with a velocity that is not positive has no defined ray and is marked
-    // with NaN coefficients, which the tracer refuses to enter.
+    // Layer coefficients (see beamora::trace::MakeLayer). A layer of zero or negative thickness or with a
+    // velocity that is not positive has no defined ray and is marked with NaN coefficients, which the
+    // tracer refuses to enter. Only a layer starting at the transducer is new; the others are loaded
+    // layers whose coefficients SetSVP worked out.
     const std::uint32_t last = layerCount_ - 1;
-    for (std::uint32_t j = 0; j < last; ++j) {
-        const double thickness = depth_[j + 1] - depth_[j];
-        const double c0 = velocity_[j];
-        const double c1 = velocity_[j + 1];
-        bool usable = thickness > 0.0 && c0 > 0.0 && c1 > 0.0 && std::isfinite(thickness) &&
-                      std::isfinite(c0) && std::isfinite(c1);
-        double g = kNaN;
-        double q = kNaN;
-        double tv = kNaN;
-        if (usable) {
-            g = (c1 - c0) / thickness;
-            q = c1 / c0;
-            tv = std::fabs(g) > kMinGradient ? std::log(q) / g : thickness / c0;
-            usable = std::isfinite(g) && std::isfinite(q) && std::isfinite(tv);
-        }
-        gradient_[j] = usable ? g : kNaN;
-        ratio_[j] = usable ? q : kNaN;
-        verticalTime_[j] = usable ? tv : kNaN;
-        relDepth_[j] = depth_[j] - depth_[0];
-        angleAtTop_[j] = 0.0;
+    std::uint32_t copiedFrom = 0;
+    if (from > 0 && last > 0) {
+        const beamora::trace::LayerTerms terms =
+            beamora::trace::MakeLayer(depth_[0], velocity_[0], depth_[1], velocity_[1]);
+        gradient_[0] = terms.gradient;
+        ratio_[0] = terms.ratio;
+        verticalTime_[0] = terms.verticalTime;
+        squareStep_[0] = terms.squareStep;
+        thicknessSum_[0] = terms.thicknessSum;
+        copiedFrom = 1;
     }
-    relDepth_[last] = depth_[last] - depth_[0];
-    angleAtTop_[last] = 0.0;
+    if (last > copiedFrom) {
+        // Processed layer k is loaded layer k + shift.
+        const std::uint32_t shift = from > 0 ? from - 1 : 0;
+        const std::uint32_t begin = copiedFrom + shift;
+        const std::uint32_t end = last + shift;
+        std::copy(inputGradient_ + begin, inputGradient_ + end, gradient_ + copiedFrom);
+        std::copy(inputRatio_ + begin, inputRatio_ + end, ratio_ + copiedFrom);
+        std::copy(inputVerticalTime_ + begin, inputVerticalTime_ + end, verticalTime_ + copiedFrom);
+        std::copy(inputSquareStep_ + begin, inputSquareStep_ + end, squareStep_ + copiedFrom);
+        std::copy(inputThicknessSum_ + begin, inputThicknessSum_ + end, thicknessSum_ + copiedFrom);
+    }
+    for (std::uint32_t j = 0; j <= last; ++j) {
+        relDepth_[j] = depth_[j] - depth_[0];
+    }
+    std::fill(angleAtTop_, angleAtTop_ + layerCount_, 0.0);
 }
 
-// Ray tracing through layers of constant velocity gradient. With the grazing angle θ (from the
-// horizontal, positive down), Snell's law keeps cos θ / c constant, so a ray entering layer j at θ_j
-// leaves it at θ_{j+1} = acos(cos θ_j · c_{j+1} / c_j). Inside a layer of gradient g the ray is a circular
-// arc with dθ/dt = -g cos θ, which integrates to
-//   tan((θ + π/2) / 2) = tan((θ_j + π/2) / 2) · exp(-g t),
-// giving the time through the layer, the end angle of a ray that stops inside it, its velocity
-// c = c_j cos θ / cos θ_j, its depth (c - c_j) / g and its horizontal distance
-// c_j (sin θ_j - sin θ) / (g cos θ_j). In a constant-velocity layer the ray is straight. Below the
-// deepest point the last velocity and angle continue.
+// One ray given its signed angle from the vertical (radians). PotitonBeams traces with the same parts.
 bool CBeamora::AcousticRayTrace(double angle, double time, double& z, double& horizontal) {
-    const double b = time;
-    const double side = angle < 0.0 ? -1.0 : 1.0;
-    const double theta0 = kHalfPiRounded - std::fabs(angle);
-    double elapsed = 0.0;
-    double distance = 0.0;
-    double dt = 0.0;
-    double dx = 0.0;
-    double thetaEnd = theta0;
-    double cEnd = layerCount_ > 0 ? velocity_[0] : 0.0;
-    double tau = 0.0;
-    double path = 0.0;
-    bool written = false;
-
-    if (layerCount_ == 0 || !std::isfinite(angle) || !std::isfinite(b)) {
+    if (layerCount_ == 0 || !std::isfinite(angle) || !std::isfinite(time)) {
         return false;
     }
-    const std::uint32_t last = layerCount_ - 1;
-
-    if (std::fabs(angle) > kVerticalRay) {
+    const beamora::trace::Profile profile{velocity_,
+                                          relDepth_,
+                                          gradient_,
+                                          verticalTime_,
+                                          squareStep_,
+                                          thicknessSum_,
+                                          static_cast<int>(layerCount_) - 1};
+    const double side = angle < 0.0 ? -1.0 : 1.0;
+    const double tilt = std::fabs(angle);
+    beamora::trace::RayEnd end{};
+    double p = 0.0;
+    if (tilt > kVerticalRay) {
+        const double sinStart = std::cos(tilt) + kRightAngleExcess * std::sin(tilt);
+        const double cosStart = std::sin(tilt) - kRightAngleExcess * std::cos(tilt);
         // A ray that leaves the transducer upwards never reaches the bottom through these layers.
-        if (!(theta0 >= 0.0)) {
+        if (!(sinStart >= 0.0)) {
             return false;
         }
-        angleAtTop_[0] = theta0;
-        for (std::uint32_t j = 0; j < last && !written; ++j) {
-            const double g = gradient_[j];
-            if (std::isnan(g)) {
-                return false;  // a layer that cannot be traced
-            }
-            const double c = velocity_[j];
-            const double theta = angleAtTop_[j];
-            const double cosTheta = std::cos(theta);
-            const double sinTheta = std::sin(theta);
-            const double cosNext = cosTheta * ratio_[j];
-            if (cosNext > 1.0) {
-                return false;  // total reflection: the ray cannot reach the next layer
-            }
-            const double thetaNext = std::acos(cosNext);
-            angleAtTop_[j + 1] = thetaNext;
-            if (std::fabs(g) > kMinGradient) {
-                const double tanTop = std::tan((theta + kHalfPiRounded) / 2.0);
-                dt = -std::log(std::tan((thetaNext + kHalfPiRounded) / 2.0) / tanTop) / g;
-                dx = side * std::fabs((sinTheta - std::sin(thetaNext)) * c / (cosTheta * g));
-                if (b < elapsed + dt) {
-                    tau = b - elapsed;
-                    thetaEnd = 2.0 * std::atan(tanTop * std::exp(-tau * g)) - kHalfPiRounded;
-                    cEnd = std::cos(thetaEnd) * c / cosTheta;
-                    z = (cEnd - c) / g + relDepth_[j];
-                    horizontal =
-                        distance + side * std::fabs((sinTheta - std::sin(thetaEnd)) / (cosTheta * g)) * c;
-                    written = true;
-                }
-            } else {
-                const double thickness = depth_[j + 1] - depth_[j];
-                // A horizontal ray (sinTheta = 0) never leaves the layer: dt is infinite and it ends here.
-                dt = thickness / (sinTheta * c);
-                if (b < elapsed + dt) {
-                    tau = b - elapsed;
-                    path = tau * c;
-                    thetaEnd = theta;
-                    cEnd = c;
-                    z = sinTheta * path + relDepth_[j];
-                    horizontal = distance + side * cosTheta * path;
-                    written = true;
-                } else {
-                    dx = side * std::fabs(thickness / std::tan(theta));
-                }
-            }
-            if (!written && b == elapsed + dt) {
-                thetaEnd = thetaNext;
-                cEnd = velocity_[j + 1];
-                z = relDepth_[j + 1];
-                horizontal = distance + dx;
-                written = true;
-            }
-            if (!written) {
-                elapsed += dt;
-                distance += dx;
-            }
+        p = cosStart / velocity_[0];
+        beamora::trace::Progress progress{};
+        beamora::trace::CrossLayers(profile, 1, &p, &sinStart, &time, &progress);
+        if (!beamora::trace::FinishRay(profile, p, time, progress, end)) {
+            return false;
         }
-        if (!written && b > elapsed) {
-            const double theta = angleAtTop_[last];
-            tau = b - elapsed;
-            path = tau * velocity_[last];
-            thetaEnd = theta;
-            cEnd = velocity_[last];
-            z = std::sin(theta) * path + relDepth_[last];
-            horizontal = distance + side * std::cos(theta) * path;
-            written = true;
-        }
+        rayTime_ = progress.elapsed;
+        rayHorizontal_ = side * progress.distance;
+        grazingStart_ = std::atan2(sinStart, cosStart);
+    } else if (beamora::trace::TraceVertical(profile, time, end)) {
+        rayTime_ = time - end.timeInLayer;
+        rayHorizontal_ = 0.0;
+        grazingStart_ = kHalfPiRounded - tilt;
     } else {
-        // Vertical ray: c(t) = c_j exp(g t) inside a gradient layer, so z = c_j (exp(g t) - 1) / g.
-        horizontal = 0.0;
-        for (std::uint32_t j = 0; j < last && !written; ++j) {
-            const double g = gradient_[j];
-            if (std::isnan(g)) {
-                return false;
-            }
-            const double c = velocity_[j];
-            if (std::fabs(g) > kMinGradient) {
-                dt = verticalTime_[j];
-                if (b < elapsed + dt) {
-                    tau = b - elapsed;
-                    cEnd = c * std::exp(tau * g);
-                    z = c * std::expm1(tau * g) / g + relDepth_[j];
-                    written = true;
-                }
-            } else {
-                dt = (depth_[j + 1] - depth_[j]) / c;
-                if (b < elapsed + dt) {
-                    tau = b - elapsed;
-                    path = tau * c;
-                    cEnd = c;
-                    z = path + relDepth_[j];
-                    written = true;
-                }
-            }
-            if (!written && b == elapsed + dt) {
-                cEnd = velocity_[j + 1];
-                z = relDepth_[j + 1];
-                written = true;
-            }
-            if (!written) {
-                elapsed += dt;
-            }
-        }
-        if (!written && b > elapsed) {
-            tau = b - elapsed;
-            path = tau * velocity_[last];
-            cEnd = velocity_[last];
-            z = path + relDepth_[last];
-            written = true;
-        }
+        return false;
     }
-
-    rayTime_ = elapsed;
-    rayHorizontal_ = distance;
-    layerTime_ = dt;
-    layerHorizontal_ = dx;
+    z = end.depth;
+    horizontal = side * end.horizontal;
+    layerTime_ = end.layerTime;
+    layerHorizontal_ = side * end.layerHorizontal;
     raySide_ = side;
-    grazingStart_ = theta0;
-    grazingEnd_ = thetaEnd;
-    velocityEnd_ = cEnd;
-    timeInLayer_ = tau;
-    pathInLayer_ = path;
-    return written;
+    grazingEnd_ = std::atan2(end.sinEnd, p * end.velocityEnd);
+    velocityEnd_ = end.velocityEnd;
+    timeInLayer_ = end.timeInLayer;
+    pathInLayer_ = end.pathInLayer;
+    return true;
+}
+
+void CBeamora::PotitonOneBeam(double angle, double time, double& easting, double& northing, double& depth,
+                              double& across) {
+    PotitonBeams(1, &angle, &time, nullptr, &easting, &northing, &depth, &across);
 }
 
 // The beam leaves the transducer in its across-track plane at angle t = β - α from the vertical, where
 // α is the transducer's roll in the across-track plane; the pitch u then tilts that plane about the
 // starboard axis. The beam direction (starboard, forward, down) is (sin t, cos t sin u, cos t cos u):
-// its angle from the vertical is w = acos(cos u cos t), signed like t, and its horizontal direction from
-// across-track is v = atan(sin u / tan t). For t = 0 the beam lies in the along-track plane: w = u and
-// v = π/2, the limit of both neighbouring cases.
-void CBeamora::PotitonOneBeam(double angle, double time, double& easting, double& northing, double& depth,
-                              double& across) {
-    const double rho = rollStabilized_ ? 0.0 : roll_ - mru_.roll;
+// its angle w from the vertical, signed like t, has
+//   cos w = cos t cos u,   sin |w| = √(sin² t cos² u + sin² u)   (the horizontal part's length),
+// and its horizontal direction v from across-track, tan v = sin u / tan t, has
+//   cos v = |sin t| / sin |w|,   sin v = ±sin u cos t / sin |w|   (the sign of sin t).
+// For t = 0 the beam lies in the along-track plane: w = u and v = π/2, the limit of both neighbouring
+// cases. Rays through a profile are traced for a block of beams at once (beamora::trace::CrossLayers).
+void CBeamora::PotitonBeams(int count, const double* angle, const double* time, const double* roll,
+                            double* easting, double* northing, double* depth, double* across) {
+    if (count <= 0) {
+        return;
+    }
+    const double rollSet = roll_;
+    if (roll != nullptr) {
+        roll_ = roll[count - 1] * kRadiansPerDegree;
+    }
     const double pitchUsed = pitchStabilized_ ? 0.0 : pitch_ - mru_.pitch;
     if (std::fabs(pitchUsed) > kMaxPitch) {
         return;
     }
-    const double alpha = std::asin(std::sin(rho) / std::cos(pitchUsed)) + transducer_.roll;
-    const double beta = angle * kRadiansPerDegree;
+    const double cosPitch = std::cos(pitchUsed);
+    const auto alphaOf = [&](double rollRadians) {
+        const double rho = rollStabilized_ ? 0.0 : rollRadians - mru_.roll;
+        return std::asin(std::sin(rho) / cosPitch) + transducer_.roll;
+    };
+    const bool oneAlpha = roll == nullptr || rollStabilized_;
+    const double commonAlpha = oneAlpha ? alphaOf(rollSet) : 0.0;
     const double u = pitchUsed + transducer_.pitch;
-    // NaN would steer the comparisons below into the wrong case, so refuse it here.
-    if (!Finite(alpha, beta, u, time)) {
-        WriteRejected(posTransducer_, easting, northing, depth, across);
-        return;
-    }
-    const double t = beta - alpha;
-    double w = u;
-    double v = kHalfPi;
-    if (beta > alpha) {
-        w = std::acos(std::cos(u) * std::cos(t));
-        v = std::atan(std::sin(u) / std::tan(t));
-    } else if (beta < alpha) {
-        w = -std::acos(std::cos(u) * std::cos(t));
-        v = std::atan(std::sin(u) / std::tan(t));
-    }
-    beamTilt_ = w;
-    beamAzimuth_ = v;
+    const double sinU = std::sin(u);
+    const double cosU = std::cos(u);
+    const double gridTurn = transducer_.yaw + heading_;
+    const double sinG = std::sin(gridTurn);
+    const double cosG = std::cos(gridTurn);
 
-    double dz = 0.0;
-    double h = 0.0;
-    if (svpReady_ && layerCount_ != 1) {
-        if (!AcousticRayTrace(w, time, dz, h)) {
-            WriteRejected(posTransducer_, easting, northing, depth, across);
-            return;
-        }
-    } else {
-        const double c = svpReady_ ? velocity_[0] : asv_;
-        if (svpReady_ && !(c > 0.0)) {
-            WriteRejected(posTransducer_, easting, northing, depth, across);
-            return;
-        }
-        const double slant = time * c;
-        dz = std::cos(w) * slant;
-        h = std::sin(w) * slant;
-    }
+    const bool traced = svpReady_ && layerCount_ != 1;
+    const double straightVelocity = svpReady_ ? velocity_[0] : asv_;
+    const bool straightUsable = !svpReady_ || straightVelocity > 0.0;
+    const beamora::trace::Profile profile{velocity_,
+                                          relDepth_,
+                                          gradient_,
+                                          verticalTime_,
+                                          squareStep_,
+                                          thicknessSum_,
+                                          static_cast<int>(layerCount_) - 1};
 
-    const double acrossPart = std::cos(v) * h;
-    const double alongPart = std::sin(v) * h;
-    const double g = transducer_.yaw + heading_;
-    const double e = std::cos(g) * acrossPart + std::sin(g) * alongPart + posTransducer_.x;
-    const double n = std::cos(g) * alongPart - std::sin(g) * acrossPart + posTransducer_.y;
-    const double d = posTransducer_.z + dz + tide_;
-    if (!Finite(e, n, d, h)) {
-        WriteRejected(posTransducer_, easting, northing, depth, across);
-        return;
+    // Per beam of a block: how it is placed, and for oblique traced rays what the tracer needs.
+    enum class Beam { Placed, Rejected, Traced };
+    Beam state[kBeamBlock];
+    double side[kBeamBlock], acrossShare[kBeamBlock], alongShare[kBeamBlock], dz[kBeamBlock], h[kBeamBlock];
+    int tracedBeam[kBeamBlock];
+    double rayP[kBeamBlock], raySin[kBeamBlock], rayTime[kBeamBlock];
+    beamora::trace::Progress progress[kBeamBlock];
+
+    for (int first = 0; first < count; first += kBeamBlock) {
+        const int n = std::min(kBeamBlock, count - first);
+        int rays = 0;
+        for (int k = 0; k < n; ++k) {
+            const int i = first + k;
+            const double alpha = oneAlpha ? commonAlpha : alphaOf(roll[i] * kRadiansPerDegree);
+            const double beta = angle[i] * kRadiansPerDegree;
+            // NaN would steer the comparisons below into the wrong case, so refuse it here.
+            if (!Finite(alpha, beta, u, time[i])) {
+                state[k] = Beam::Rejected;
+                continue;
+            }
+            const double t = beta - alpha;
+            const double sinT = std::sin(t);
+            const double cosT = std::cos(t);
+            const double cosW = cosT * cosU;
+            const double sinW = std::sqrt(sinT * sinT * cosU * cosU + sinU * sinU);  // sin |w|
+            side[k] = t > 0.0 ? 1.0 : t < 0.0 ? -1.0 : (u < 0.0 ? -1.0 : 1.0);
+            if (t == 0.0 || !(sinW > 0.0)) {
+                acrossShare[k] = 0.0;
+                alongShare[k] = 1.0;
+            } else {
+                acrossShare[k] = std::fabs(sinT) / sinW;
+                alongShare[k] = (sinT < 0.0 ? -sinU : sinU) * cosT / sinW;
+            }
+            if (i == count - 1) {
+                beamTilt_ = side[k] * std::atan2(sinW, cosW);
+                beamAzimuth_ = t == 0.0 ? kHalfPi : std::atan(sinU / std::tan(t));
+            }
+
+            if (!traced) {
+                if (!straightUsable) {
+                    state[k] = Beam::Rejected;
+                    continue;
+                }
+                const double slant = time[i] * straightVelocity;
+                dz[k] = cosW * slant;
+                h[k] = side[k] * sinW * slant;
+                state[k] = Beam::Placed;
+            } else if (sinW <= kVerticalRay) {
+                double z = 0.0;
+                double horizontal = 0.0;
+                const bool ok = AcousticRayTrace(0.0, time[i], z, horizontal);
+                state[k] = ok ? Beam::Placed : Beam::Rejected;
+                dz[k] = z;
+                h[k] = 0.0;
+            } else {
+                const double sinStart = cosW + kRightAngleExcess * sinW;
+                const double cosStart = sinW - kRightAngleExcess * cosW;
+                // A ray that leaves the transducer upwards never reaches the bottom through these layers.
+                if (!(sinStart >= 0.0)) {
+                    state[k] = Beam::Rejected;
+                    continue;
+                }
+                tracedBeam[rays] = k;
+                rayP[rays] = cosStart / velocity_[0];
+                raySin[rays] = sinStart;
+                rayTime[rays] = time[i];
+                ++rays;
+                state[k] = Beam::Traced;
+            }
+        }
+
+        if (rays > 0) {
+            beamora::trace::CrossLayers(profile, rays, rayP, raySin, rayTime, progress);
+            for (int r = 0; r < rays; ++r) {
+                const int k = tracedBeam[r];
+                beamora::trace::RayEnd end{};
+                if (!beamora::trace::FinishRay(profile, rayP[r], rayTime[r], progress[r], end)) {
+                    state[k] = Beam::Rejected;
+                    continue;
+                }
+                dz[k] = end.depth;
+                h[k] = side[k] * end.horizontal;
+                state[k] = Beam::Placed;
+                if (first + k == count - 1) {
+                    rayTime_ = progress[r].elapsed;
+                    rayHorizontal_ = side[k] * progress[r].distance;
+                    layerTime_ = end.layerTime;
+                    layerHorizontal_ = side[k] * end.layerHorizontal;
+                    raySide_ = side[k];
+                    grazingStart_ = std::atan2(raySin[r], rayP[r] * velocity_[0]);
+                    grazingEnd_ = std::atan2(end.sinEnd, rayP[r] * end.velocityEnd);
+                    velocityEnd_ = end.velocityEnd;
+                    timeInLayer_ = end.timeInLayer;
+                    pathInLayer_ = end.pathInLayer;
+                }
+            }
+        }
+
+        for (int k = 0; k < n; ++k) {
+            const int i = first + k;
+            if (state[k] == Beam::Placed) {
+                const double acrossPart = acrossShare[k] * h[k];
+                const double alongPart = alongShare[k] * h[k];
+                const double east = cosG * acrossPart + sinG * alongPart + posTransducer_.x;
+                const double north = cosG * alongPart - sinG * acrossPart + posTransducer_.y;
+                const double down = posTransducer_.z + dz[k] + tide_;
+                if (Finite(east, north, down, h[k])) {
+                    easting[i] = east;
+                    northing[i] = north;
+                    depth[i] = down;
+                    across[i] = h[k];
+                    continue;
+                }
+            }
+            WriteRejected(posTransducer_, easting[i], northing[i], depth[i], across[i]);
+        }
     }
-    easting = e;
-    northing = n;
-    depth = d;
-    across = h;
 }

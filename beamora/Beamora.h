@@ -1,8 +1,9 @@
 #pragma once
 // Beam positioning: turns the grid position of the GNSS antenna into the position of the transducer
-// through the installation lever arms and the vessel's attitude, and positions single beams from their
-// angle and one-way travel time, either along straight rays with one sound velocity or by ray tracing
-// through a sound velocity profile whose velocity varies linearly with depth inside each layer.
+// through the installation lever arms and the vessel's attitude, and positions beams (one at a time or
+// a ping's beams together) from their angle and one-way travel time, either along straight rays with one
+// sound velocity or by ray tracing through a sound velocity profile whose velocity varies linearly with
+// depth inside each layer.
 //
 // Frames: vessel x to starboard, y forward, z down (metres); roll positive starboard down, pitch
 // positive bow up, heave positive up; heading clockwise from north. Grid positions are easting (x) and
@@ -87,6 +88,15 @@ class BEAMORA_API CBeamora {
     void PotitonOneBeam(double angle, double time, double& easting, double& northing, double& depth,
                         double& across);
 
+    // Positions `count` beams of one ping at once: beam i gives the same outputs as
+    //   SetMotion(roll[i], pitch, heave, heading); PotitonOneBeam(angle[i], time[i], ...)
+    // with the pitch, heave and heading last set, and leaves the object as that sequence would (its roll
+    // is roll[count - 1]). `roll` (degrees, one per beam) may be null: every beam then uses the roll last
+    // set. Rays through a profile are traced together, layer by layer, which is several times faster
+    // than one beam at a time. Writes nothing when the pitch used exceeds 80 degrees.
+    void PotitonBeams(int count, const double* angle, const double* time, const double* roll, double* easting,
+                      double* northing, double* depth, double* across);
+
   private:
     // Rebuilds the processed profile so that it starts at the transducer depth.
     void SVPPostProcess();
@@ -116,12 +126,21 @@ class BEAMORA_API CBeamora {
     std::uint32_t inputCount_ = 0;
     double inputDepth_[kMaxProfilePoints] = {};
     double inputVelocity_[kMaxProfilePoints] = {};
+    // Coefficients of the loaded profile's layers (as for the processed profile below), worked out once
+    // by SetSVP: below the transducer the processed layers are loaded layers and are copied from here.
+    double inputGradient_[kMaxProfilePoints] = {};
+    double inputRatio_[kMaxProfilePoints] = {};
+    double inputVerticalTime_[kMaxProfilePoints] = {};
+    double inputSquareStep_[kMaxProfilePoints] = {};
+    double inputThicknessSum_[kMaxProfilePoints] = {};
 
     // The processed profile: point 0 at the transducer depth, then the deeper loaded points.
     std::uint32_t layerCount_ = 0;
     double depth_[kMaxProfilePoints] = {};
     double velocity_[kMaxProfilePoints] = {};
-    double angleAtTop_[kMaxProfilePoints] = {};  // grazing angle of the last ray at each point
+    // Work area for the grazing angle at each point; zeroed when the profile is rebuilt. The tracer
+    // carries the sine of the grazing angle from layer to layer instead and does not write it.
+    double angleAtTop_[kMaxProfilePoints] = {};
     // Per layer j (between points j and j + 1): velocity gradient (1/s), velocity ratio c[j+1] / c[j],
     // time of a vertical ray through it; per point: depth below point 0. A layer that cannot be traced
     // has NaN gradient, ratio and vertical time.
@@ -129,12 +148,17 @@ class BEAMORA_API CBeamora {
     double ratio_[kMaxProfilePoints] = {};
     double verticalTime_[kMaxProfilePoints] = {};
     double relDepth_[kMaxProfilePoints] = {};
+    // Per layer, the two terms from which the tracer finds how an oblique ray crosses it:
+    // c[j+1]² - c[j]² (m²/s²; NaN for a layer that cannot be traced) and
+    // (z[j+1] - z[j]) (c[j] + c[j+1]) (m²/s).
+    double squareStep_[kMaxProfilePoints] = {};
+    double thicknessSum_[kMaxProfilePoints] = {};
 
-    // Intermediate values of the last beam, kept for inspection in a debugger.
+    // Intermediate values of the last beam positioned, kept for inspection in a debugger.
     double rayTime_ = 0.0;          // time accumulated over the layers crossed
     double rayHorizontal_ = 0.0;    // horizontal distance accumulated over the layers crossed
-    double layerTime_ = 0.0;        // time through the last layer crossed
-    double layerHorizontal_ = 0.0;  // horizontal distance through the last layer crossed
+    double layerTime_ = 0.0;        // time to cross the whole layer where the ray ends (0 below the last)
+    double layerHorizontal_ = 0.0;  // horizontal distance covered crossing that layer
     double raySide_ = 1.0;          // -1 for a ray to port, 1 otherwise
     double grazingStart_ = 0.0;     // grazing angle at the transducer
     double grazingEnd_ = 0.0;       // grazing angle at the end of the ray

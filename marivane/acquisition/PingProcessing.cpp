@@ -325,32 +325,51 @@ void PingProcessing::PositionBeams(const PingRecord& ping, const Motion& m, doub
     const std::size_t searchFrom = attitudes_.FirstLaterThan(t);
     const std::size_t searchTo = attitudes_.FirstLaterThan(tmax);
 
+    // Invalid beams lie at the transducer; the valid ones are positioned together, each with the roll
+    // at its receive time and the pitch, heave and heading at the ping time, exactly as SetMotion and
+    // PotitonOneBeam beam by beam would.
+    batch_.count = 0;
     for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(kMaxBeams); ++i) {
-        BeamSolution& s = working_.solutions[i];
+        working_.solutions[i] = BeamSolution{transducer.x, transducer.y, 0.0, 0.0, 0};
         const float travelTime = ping.travelTime[i];
         const double angle = ping.angle[i];
-        bool valid = i < ping.beamCount && !(travelTime < kMinTravelTime);
+        if (i >= ping.beamCount || travelTime < kMinTravelTime)
+            continue;
         double roll = m.roll;
-        if (valid) {
-            const double twice = 2.0 * static_cast<double>(travelTime);
-            if (twice < kMaxReceiveOffset)
-                roll = RollAt(attitudes_, t + twice, searchFrom, searchTo);
-            const double r = rollCompensated ? 0.0 : roll;
-            if (beamAngleLimitOn_ && std::fabs(angle - r) > halfLimit)
-                valid = false;
-        }
-        if (valid) {
-            beamora.SetRealtimeStabilized(rollCompensated, pitchCompensated, third);
-            beamora.SetMotion(roll, m.pitch, m.heave, m.heading);
-            // A beam the library leaves unwritten (excessive pitch) keeps depth 0 and is refused.
-            double e = transducer.x, n = transducer.y, d = 0.0, across = 0.0;
-            beamora.PotitonOneBeam(angle, travelTime, e, n, d, across);
-            if (d >= kMinBeamDepth && d <= kMaxBeamDepth) {
-                s = BeamSolution{e, n, d, across, 1};
-                continue;
-            }
-        }
-        s = BeamSolution{transducer.x, transducer.y, 0.0, 0.0, 0};
+        const double twice = 2.0 * static_cast<double>(travelTime);
+        if (twice < kMaxReceiveOffset)
+            roll = RollAt(attitudes_, t + twice, searchFrom, searchTo);
+        const double r = rollCompensated ? 0.0 : roll;
+        if (beamAngleLimitOn_ && std::fabs(angle - r) > halfLimit)
+            continue;
+        batch_.Add(i, angle, travelTime, roll, transducer.x, transducer.y);
+    }
+    if (batch_.count > 0) {
+        beamora.SetRealtimeStabilized(rollCompensated, pitchCompensated, third);
+        batch_.Position(beamora, true, working_.solutions.data());
+    }
+}
+
+void PingProcessing::BeamBatch::Add(std::uint32_t i, double beamAngle, double travelTime, double beamRoll,
+                                    double e, double n) {
+    beam[count] = i;
+    angle[count] = beamAngle;
+    time[count] = travelTime;
+    roll[count] = beamRoll;
+    easting[count] = e;
+    northing[count] = n;
+    depth[count] = 0.0;
+    across[count] = 0.0;
+    ++count;
+}
+
+void PingProcessing::BeamBatch::Position(CBeamora& beamora, bool perBeamRoll, BeamSolution* solutions) {
+    beamora.PotitonBeams(static_cast<int>(count), angle.data(), time.data(),
+                         perBeamRoll ? roll.data() : nullptr, easting.data(), northing.data(), depth.data(),
+                         across.data());
+    for (std::size_t k = 0; k < count; ++k) {
+        if (depth[k] >= kMinBeamDepth && depth[k] <= kMaxBeamDepth)
+            solutions[beam[k]] = BeamSolution{easting[k], northing[k], depth[k], across[k], 1};
     }
 }
 
@@ -381,28 +400,24 @@ void PingProcessing::PositionRelative(const PingRecord& ping) {
     CBeamora& beamora = BeamoraOf(ping);
     const double halfLimit = std::fabs(beamAngleLimit_ * 0.5);
     // Level vessel, antenna at the origin, angles as received. The library keeps motion, flags and
-    // transducer position through PotitonOneBeam, so setting them once before the first beam is the
-    // same as setting them before each (and spares rebuilding a loaded profile for every beam).
-    bool prepared = false;
+    // transducer position through the positioning of beams, so setting them once before the beams is
+    // the same as setting them before each (and spares rebuilding a loaded profile for every beam).
+    batch_.count = 0;
     for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(kMaxBeams); ++i) {
-        BeamSolution& s = working_.solutions[i];
-        s = BeamSolution{};
+        working_.solutions[i] = BeamSolution{};
         const float travelTime = ping.travelTime[i];
         const double angle = ping.angle[i];
         if (i >= ping.beamCount || travelTime < kMinTravelTime ||
             (beamAngleLimitOn_ && std::fabs(angle) > halfLimit)) {
             continue;
         }
-        if (!prepared) {
-            beamora.SetMotion(0.0, 0.0, 0.0, 0.0);
-            beamora.PosGPSToTransducer(0.0, 0.0, 0.0);
-            beamora.SetRealtimeStabilized(false, false, false);
-            prepared = true;
-        }
-        double e = 0.0, n = 0.0, d = 0.0, across = 0.0;
-        beamora.PotitonOneBeam(angle, travelTime, e, n, d, across);
-        if (d >= kMinBeamDepth && d <= kMaxBeamDepth)
-            s = BeamSolution{e, n, d, across, 1};
+        batch_.Add(i, angle, travelTime, 0.0, 0.0, 0.0);
+    }
+    if (batch_.count > 0) {
+        beamora.SetMotion(0.0, 0.0, 0.0, 0.0);
+        beamora.PosGPSToTransducer(0.0, 0.0, 0.0);
+        beamora.SetRealtimeStabilized(false, false, false);
+        batch_.Position(beamora, false, working_.solutions.data());
     }
 }
 

@@ -7,6 +7,7 @@
 // SwathEdge, and the nadir depth. Without the data it needs it still positions the newest ping
 // relative to the vessel so that a depth can be shown.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -99,6 +100,21 @@ class PingProcessing final : public PingProcessor {
         double heading = 0.0;
     };
 
+    // The beams of one ping that go to the positioning library, handed over in one call
+    // (CBeamora::PotitonBeams): their index in the ping, inputs and outputs.
+    struct BeamBatch {
+        std::size_t count = 0;
+        std::array<std::uint32_t, kMaxBeams> beam{};
+        std::array<double, kMaxBeams> angle{}, time{}, roll{};
+        std::array<double, kMaxBeams> easting{}, northing{}, depth{}, across{};
+
+        // Queues beam i; its outputs start as (easting, northing, 0, 0), what a beam keeps when the
+        // library does not write it (excessive pitch), and which its depth 0 refuses.
+        void Add(std::uint32_t i, double beamAngle, double travelTime, double beamRoll, double e, double n);
+        // Positions the queued beams and writes the accepted ones into `solutions`.
+        void Position(CBeamora& beamora, bool perBeamRoll, BeamSolution* solutions);
+    };
+
     void TakeInputQueues();
     void DiscardOverfullHistories();
     void DropPingsBeforeData();
@@ -128,6 +144,7 @@ class PingProcessing final : public PingProcessor {
     std::vector<PingRecord> pingIn_;
 
     PositionedPing working_;
+    BeamBatch batch_;
     double lastSwathEdgeTime_ = 0.0;
     int lastNadirBeam_ = -1;
     bool beamAngleLimitOn_ = false;

@@ -1,0 +1,473 @@
+#include "quillfen/XtfWriter.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "platform/Binary.h"
+#include "quillfen/SampleLists.h"
+
+namespace quillfen {
+namespace {
+
+using platform::StoreLE;
+
+constexpr double kPi = 3.14159265;  // the value the angles have always been converted with
+constexpr std::uint16_t kMagic = 0xFACE;
+constexpr std::uint8_t kTypeAttitude = 3;
+constexpr std::uint8_t kTypePosition = 107;
+
+template <typename T>
+void StoreBE(std::uint8_t* p, T v) {
+    static_assert(sizeof(T) == 2 || sizeof(T) == 4);
+    if constexpr (sizeof(T) == 2) {
+        StoreLE<std::uint16_t>(p, __builtin_bswap16(std::bit_cast<std::uint16_t>(v)));
+    } else {
+        StoreLE<std::uint32_t>(p, __builtin_bswap32(std::bit_cast<std::uint32_t>(v)));
+    }
+}
+
+void PutText(std::uint8_t* p, std::size_t width, std::string_view text) {
+    std::memcpy(p, text.data(), std::min(text.size(), width));
+}
+
+void PutU8(std::uint8_t* p, int v) {
+    *p = static_cast<std::uint8_t>(v);
+}
+
+void PutFloat(std::uint8_t* p, double v) {
+    StoreLE<float>(p, FiniteFloat(v));
+}
+
+// Year, month, day, hour, minute and whole seconds as u16 and five u8.
+void PutClock(std::uint8_t* p, const TimeHead& t) {
+    StoreLE<std::uint16_t>(p, static_cast<std::uint16_t>(t.year));
+    PutU8(p + 2, t.month);
+    PutU8(p + 3, t.day);
+    PutU8(p + 4, t.hour);
+    PutU8(p + 5, t.minute);
+    PutU8(p + 6, t.WholeSeconds());
+}
+
+class XtfRun {
+  public:
+    XtfRun(RawDataReader& reader, int flavour, const ConversionSettings& settings,
+           const PingProgress& progress)
+        : reader_(reader),
+          flavour_(flavour),
+          settings_(settings),
+          progress_(progress),
+          velocity_(reader.SoundVelocities(), settings),
+          headingForAttitude_(reader.Headings()),
+          headingForFix_(reader.Headings()),
+          attitudeForFix_(reader.Attitudes()),
+          beams_(static_cast<std::size_t>(std::clamp(reader.BeamCount(), 0, static_cast<int>(kBeamSlots)))),
+          arrayConstant_(ArrayConstant(reader.LastPingModel())) {
+        BuildPayloadTemplate();
+    }
+
+    WriteOutcome Run(std::filesystem::path path) {
+        WriteOutcome out;
+        if (!file_.Create(path)) {
+            out.error = msg::kNewXtfFailed;
+            return out;
+        }
+        FileHeader(path);
+        RecordCursor cursor;
+        cursor.heading = reader_.Headings().size();  // headings only feed the attitude packets
+        std::int64_t previousDay = 0;
+        bool first = true;
+        const std::size_t pingCount = reader_.Pings().size();
+        int splits = 0;
+        for (;;) {
+            const int list = reader_.NextRecordInTime(cursor);
+            if (list == kNoRecord)
+                break;
+            const TimeHead& time = reader_.CurrentTime();
+            if (!first && time.dayNumber > previousDay && cursor.ping < pingCount) {
+                PendingOutput done;
+                if (!file_.Close(done)) {
+                    out.error = WithValue(msg::kWriteFailed, path.string() + ": " + file_.Error());
+                    return Failed(out);
+                }
+                out.outputs.push_back(done);
+                path = NextDayPath(path, ++splits, ".xtf");
+                if (!file_.Create(path)) {
+                    out.error = msg::kNewXtfFailed;
+                    return Failed(out);
+                }
+                FileHeader(path);
+            }
+            first = false;
+            previousDay = time.dayNumber;
+            switch (list) {
+                case kAttitudeList:
+                    Attitude(reader_.Attitudes()[cursor.attitude++]);
+                    break;
+                case kFixList:
+                    Position(reader_.Fixes()[cursor.fix++]);
+                    break;
+                default:
+                    Ping(cursor.ping);
+                    ++cursor.ping;
+                    if (progress_)
+                        progress_(cursor.ping, pingCount);
+                    break;
+            }
+            if (file_.Failed())
+                break;
+        }
+        PendingOutput done;
+        if (!file_.Close(done)) {
+            out.error = WithValue(msg::kWriteFailed, path.string() + ": " + file_.Error());
+            return Failed(out);
+        }
+        out.outputs.push_back(done);
+        out.files = static_cast<int>(out.outputs.size());
+        return out;
+    }
+
+  private:
+    WriteOutcome& Failed(WriteOutcome& out) {
+        file_.Abandon();
+        DiscardOutputs(out.outputs);
+        out.outputs.clear();
+        out.files = 0;
+        return out;
+    }
+
+    void FileHeader(const std::filesystem::path& path) {
+        std::array<std::uint8_t, kXtfFileHeaderSize> h{};
+        std::uint8_t* p = h.data();
+        const bool one = flavour_ == 1;
+        p[0] = 0x7B;
+        p[1] = one ? 1 : 0xCA;
+        PutText(p + 2, 8, one ? "Isis" : "QINSy");
+        PutText(p + 10, 8, one ? "7.1.42" : "223");
+        PutText(p + 18, 16, one ? "Reason7125.exe" : "R2SONIC.exe");
+        StoreLE<std::uint16_t>(p + 34, one ? 46 : 53);
+        PutText(p + 36, 64, one ? "Reason 7125" : "R2SONIC");
+        PutText(p + 100, 63, path.string());
+        StoreLE<std::uint16_t>(p + 164, 3);
+        StoreLE<std::uint16_t>(p + 168, 1);
+        if (one) {
+            const InstallationSet& inst = reader_.Installation();
+            const SensorValues& gnss = inst[kGnssAntenna];
+            const SensorValues& motion = inst[kMotionSensor];
+            const SensorValues& head = inst[kSonarHead1];
+            const float navigation[4] = {gnss[1], gnss[0], gnss[2], gnss[3]};
+            const float mru[6] = {motion[1], motion[0], motion[2], motion[3], motion[5], motion[4]};
+            const float sonar[6] = {head[0], head[1], head[2], head[3], head[5], head[4]};
+            for (std::size_t k = 0; k < 4; ++k) StoreLE<float>(p + 216 + 4 * k, navigation[k]);
+            for (std::size_t k = 0; k < 6; ++k) StoreLE<float>(p + 232 + 4 * k, mru[k]);
+            for (std::size_t k = 0; k < 6; ++k) StoreLE<float>(p + 304 + 4 * k, sonar[k]);
+        }
+        // The one bathymetry channel.
+        p[256] = 3;
+        p[257] = 0;
+        StoreLE<std::uint16_t>(p + 258, 1);
+        StoreLE<std::uint16_t>(p + 260, one ? 0 : 1);
+        StoreLE<std::uint16_t>(p + 262, one ? 0 : 2);
+        StoreLE<std::uint32_t>(p + 264, 140);
+        PutText(p + 268, 16, one ? "BATH #1" : "BATHY");
+        StoreLE<float>(p + 284, one ? 0.0f : 5.0f);
+        StoreLE<float>(p + 288, 400.0f);
+        StoreLE<float>(p + 292, one ? 15.0f : 1.0f);
+        StoreLE<float>(p + 296, 0.0f);
+        StoreLE<float>(p + 300, one ? 90.0f : 1.0f);
+        file_.Write(h.data(), h.size());
+    }
+
+    void Attitude(const RawAttitude& a) {
+        std::uint8_t* p = file_.Room(kXtfPacketSize);
+        std::memset(p, 0, kXtfPacketSize);
+        StoreLE<std::uint16_t>(p, kMagic);
+        p[2] = kTypeAttitude;
+        StoreLE<std::uint32_t>(p + 10, kXtfPacketSize);
+        PutFloat(p + 30, a.values[0]);
+        PutFloat(p + 34, a.values[1]);
+        PutFloat(p + 38, a.values[2]);
+        StoreLE<std::uint32_t>(p + 46, static_cast<std::uint32_t>(a.time.MillisecondsOfDay()));
+        PutFloat(p + 50, headingForAttitude_.At(a.time.absolute));
+        PutClock(p + 54, a.time);
+        StoreLE<std::uint16_t>(p + 61, static_cast<std::uint16_t>(a.time.FractionMicros() / 1000));
+        file_.Advance(kXtfPacketSize);
+    }
+
+    void Position(const RawFix& f) {
+        std::uint8_t* p = file_.Room(kXtfPacketSize);
+        std::memset(p, 0, kXtfPacketSize);
+        StoreLE<std::uint16_t>(p, kMagic);
+        p[2] = kTypePosition;
+        StoreLE<std::uint32_t>(p + 10, kXtfPacketSize);
+        PutClock(p + 14, f.time);
+        StoreLE<std::uint16_t>(p + 21, static_cast<std::uint16_t>(f.time.FractionMicros() / 100));
+        StoreLE<double>(p + 23, f.latitude);
+        StoreLE<double>(p + 31, f.longitude);
+        StoreLE<double>(p + 39, f.height);
+        double attitude[3];
+        attitudeForFix_.At(f.time.absolute, attitude);
+        PutFloat(p + 47, attitude[0]);
+        PutFloat(p + 51, attitude[1]);
+        PutFloat(p + 55, attitude[2]);
+        PutFloat(p + 59, headingForFix_.At(f.time.absolute));
+        file_.Advance(kXtfPacketSize);
+    }
+
+    // Refraction-corrected angles in radians of the beams within the beam count, the others only
+    // converted; kept while the angles and the ratio stay the same.
+    const std::array<float, kBeamSlots>& Radians(const RawPing& p, double ratio) {
+        if (radiansValid_ && cachedRatio_ == ratio && cachedAngles_ == p.angle)
+            return radians_;
+        for (std::size_t i = 0; i < kBeamSlots; ++i) {
+            const double degrees = p.angle[i];
+            radians_[i] = static_cast<float>(i < beams_ ? CorrectedAngleRadians(degrees, ratio)
+                                                        : degrees * kPi / 180.0);
+        }
+        cachedAngles_ = p.angle;
+        cachedRatio_ = ratio;
+        radiansValid_ = true;
+        // Flavour 2 carries the angles as steps from one beam to the next, big-endian.
+        steps_[0] = 0;
+        for (std::size_t i = 0; i + 1 < kBeamSlots; ++i) {
+            const double step = (static_cast<double>(radians_[i + 1]) - static_cast<double>(radians_[i])) /
+                                static_cast<double>(kBthAngleScale);
+            steps_[i + 1] = __builtin_bswap16(ClampedCount(step));
+        }
+        return radians_;
+    }
+
+    void PingHeader(std::uint8_t* p, const RawPing& ping, double c) {
+        const TimeHead& t = ping.time;
+        const int hundredths = t.FractionMicros() / 10000;
+        const auto millis = static_cast<std::uint32_t>(t.MillisecondsOfDay());
+        StoreLE<std::uint16_t>(p, kMagic);
+        p[2] = flavour_ == 1 ? 61 : 65;
+        StoreLE<std::uint16_t>(p + 4, 1);
+        StoreLE<std::uint32_t>(
+            p + 10, static_cast<std::uint32_t>(kXtfPingHeaderSize +
+                                               (flavour_ == 1 ? kXtfPayload1Size : kXtfPayload2Size)));
+        PutClock(p + 14, t);
+        PutU8(p + 21, hundredths);
+        StoreLE<std::uint16_t>(p + 22, static_cast<std::uint16_t>(t.DayOfYear()));
+        StoreLE<std::uint32_t>(p + 28, ping.pingNumber);
+        PutFloat(p + 32, c * 0.5);
+        PutU8(p + 148, t.hour);
+        PutU8(p + 149, t.minute);
+        PutU8(p + 150, t.WholeSeconds());
+        PutU8(p + 151, hundredths);
+        StoreLE<std::uint32_t>(p + 224, millis);
+        StoreLE<std::uint32_t>(p + 232, millis);
+    }
+
+    void BuildPayloadTemplate() {
+        if (flavour_ == 1) {
+            payload_.assign(kXtfPayload1Size, 0);
+            std::uint8_t* p = payload_.data();
+            StoreLE<std::uint16_t>(p, 5);
+            StoreLE<std::uint16_t>(p + 2, 60);
+            StoreLE<std::uint32_t>(p + 4, 0x0000FFFF);
+            StoreLE<std::uint32_t>(p + 8, 8796);
+            StoreLE<std::uint32_t>(p + 32, 7006);
+            StoreLE<std::uint32_t>(p + 36, 7125);
+            StoreLE<std::uint32_t>(p + 78, 512);
+            for (std::size_t i = 0; i < kBeamSlots; ++i) {
+                p[2136 + i] = 15;
+                StoreLE<float>(p + 2648 + 4 * i, 100.0f);
+                StoreLE<float>(p + 6744 + 4 * i, 2.0f);
+                StoreLE<float>(p + 12904 + 4 * i, 0.017453292f);
+                StoreLE<float>(p + 14952 + 4 * i, 0.017453292f);
+            }
+            StoreLE<std::uint32_t>(p + 8804, 512);
+            return;
+        }
+        payload_.assign(kXtfPayload2Size, 0);
+        std::uint8_t* p = payload_.data();
+        PutText(p, 4, "BTH0");
+        StoreBE<std::uint32_t>(p + 4, 3512);
+        PutText(p + 12, 2, "H0");
+        StoreBE<std::uint16_t>(p + 14, 116);
+        PutText(p + 16, 12, "2024");
+        PutText(p + 28, 12, "10017");
+        // Frequency, sample rate, pulse length, power, gain, transmit steering (0: none), then the
+        // rest of the sonar settings.
+        const float settings[15] = {400.0f,  220.0f, 0.0001f, 1.0f,  1.0f,
+                                    0.0f,    0.0f,   0.0f,    60.0f, std::bit_cast<float>(0x473D64D9u),
+                                    1000.0f, 240.0f, 0.0f,    0.0f,  0.0f};
+        for (std::size_t k = 0; k < 15; ++k) StoreBE<float>(p + 60 + 4 * k, settings[k]);
+        StoreBE<std::uint16_t>(p + 126, 512);
+        PutText(p + 128, 2, "R0");
+        StoreBE<std::uint16_t>(p + 130, 1032);
+        StoreBE<float>(p + 132, kBthRangeScale);
+        PutText(p + 1160, 2, "A2");
+        StoreBE<std::uint16_t>(p + 1162, 1060);
+        StoreBE<float>(p + 1168, kBthAngleScale);
+        PutText(p + 2220, 2, "I1");
+        StoreBE<std::uint16_t>(p + 2222, 1032);
+        StoreBE<float>(p + 2224, 1.0f);
+        PutText(p + 3252, 2, "Q0");
+        StoreBE<std::uint16_t>(p + 3254, 260);
+        std::memset(p + 3256, 0x77, 256);
+    }
+
+    void Payload1(std::uint8_t* p, const RawPing& ping, double c,
+                  const std::array<float, kBeamSlots>& radians) {
+        const TimeHead& t = ping.time;
+        StoreLE<std::uint16_t>(p + 20, static_cast<std::uint16_t>(t.year));
+        StoreLE<std::uint16_t>(p + 22, static_cast<std::uint16_t>(t.DayOfYear()));
+        PutFloat(p + 24, t.Seconds());
+        PutU8(p + 28, t.hour);
+        PutU8(p + 29, t.minute);
+        StoreLE<std::uint32_t>(p + 72, ping.pingNumber);
+        PutFloat(p + 84, c);
+        for (std::size_t i = 0; i < kBeamSlots; ++i)
+            StoreLE<float>(p + 88 + 4 * i, 2.0f * ping.travelTime[i]);
+        std::memcpy(p + 10856, radians.data(), kBeamSlots * sizeof(float));
+    }
+
+    void Payload2(std::uint8_t* p, std::size_t index, double c,
+                  const std::array<float, kBeamSlots>& radians) {
+        const PingList& pings = reader_.Pings();
+        const RawPing& ping = pings[index];
+        const TimeHead& t = ping.time;
+        const std::int64_t whole = t.dayNumber * 86400 + t.hour * 3600 + t.minute * 60 + t.WholeSeconds();
+        double period = 1.0;
+        if (index > 0) {
+            period = t.absolute - pings[index - 1].time.absolute;
+        } else if (pings.size() > 1) {
+            period = pings[1].time.absolute - t.absolute;
+        }
+        StoreBE<std::uint32_t>(p + 40, static_cast<std::uint32_t>(whole));
+        StoreBE<std::uint32_t>(p + 44, static_cast<std::uint32_t>(t.FractionMicros()) * 1000u);
+        StoreBE<std::uint32_t>(p + 48, ping.pingNumber);
+        StoreBE<float>(p + 52, FiniteFloat(period));
+        StoreBE<float>(p + 56, FiniteFloat(c));
+        std::uint16_t counts[kBeamSlots];
+        for (std::size_t i = 0; i < kBeamSlots; ++i) {
+            const double count =
+                2.0 * static_cast<double>(ping.travelTime[i]) / static_cast<double>(kBthRangeScale);
+            counts[i] = __builtin_bswap16(ClampedCount(count));
+        }
+        std::memcpy(p + 136, counts, sizeof counts);
+        StoreBE<float>(p + 1164, radians[0]);
+        std::memcpy(p + 1196, steps_.data(), sizeof steps_);
+    }
+
+    void Ping(std::size_t index) {
+        const RawPing& ping = reader_.Pings()[index];
+        const double c = velocity_.For(ping);
+        const double ratio = RefractionRatio(c, ping.soundVelocity, arrayConstant_, settings_.adjustment);
+        const std::array<float, kBeamSlots>& radians = Radians(ping, ratio);
+        const std::size_t payloadSize = payload_.size();
+        std::uint8_t* p = file_.Room(kXtfPingHeaderSize + payloadSize);
+        std::memset(p, 0, kXtfPingHeaderSize);
+        PingHeader(p, ping, c);
+        std::uint8_t* body = p + kXtfPingHeaderSize;
+        std::memcpy(body, payload_.data(), payloadSize);
+        if (flavour_ == 1) {
+            Payload1(body, ping, c, radians);
+        } else {
+            Payload2(body, index, c, radians);
+        }
+        file_.Advance(kXtfPingHeaderSize + payloadSize);
+    }
+
+    RawDataReader& reader_;
+    int flavour_;
+    const ConversionSettings& settings_;
+    const PingProgress& progress_;
+    VelocityChooser velocity_;
+    HeadingInterpolator headingForAttitude_;
+    HeadingInterpolator headingForFix_;
+    AttitudeInterpolator attitudeForFix_;
+    std::size_t beams_;
+    double arrayConstant_;
+    std::vector<std::uint8_t> payload_;
+    OutputFile file_;
+
+    std::array<float, kBeamSlots> radians_{};
+    std::array<std::uint16_t, kBeamSlots> steps_{};
+    std::array<float, kBeamSlots> cachedAngles_{};
+    double cachedRatio_ = 0.0;
+    bool radiansValid_ = false;
+};
+
+}  // namespace
+
+double InterpolateHeading(double t1, double h1, double t2, double h2, double t) {
+    if (h1 > 270.0 && h2 < 90.0) {
+        h1 -= 360.0;
+    } else if (h1 < 90.0 && h2 > 270.0) {
+        h2 -= 360.0;
+    }
+    double h = std::fabs(t2 - t1) < 1e-6 ? (h1 + h2) / 2.0 : h1 + (t - t1) / (t2 - t1) * (h2 - h1);
+    if (h < 0.0)
+        h += 360.0;
+    return h;
+}
+
+double HeadingInterpolator::At(double t) {
+    const std::vector<RawHeading>& h = headings_;
+    if (h.empty())
+        return 0.0;
+    if (h.size() == 1)
+        return h.front().heading;
+    for (std::size_t j = next_; j < h.size(); ++j) {
+        if (std::fabs(h[j].time.absolute - t) < 1e-6) {
+            next_ = j;
+            return h[j].heading;
+        }
+        if (h[j].time.absolute > t) {
+            next_ = j;
+            if (j == 0)
+                return h.front().heading;
+            return InterpolateHeading(h[j - 1].time.absolute, h[j - 1].heading, h[j].time.absolute,
+                                      h[j].heading, t);
+        }
+    }
+    next_ = h.size();
+    return h.back().heading;
+}
+
+void AttitudeInterpolator::At(double t, double (&values)[3]) {
+    const std::vector<RawAttitude>& a = attitudes_;
+    values[0] = values[1] = values[2] = 0.0;
+    if (a.empty())
+        return;
+    while (next_ < a.size() && a[next_].time.absolute <= t) ++next_;
+    if (next_ == 0) {
+        std::copy(std::begin(a.front().values), std::end(a.front().values), values);
+        return;
+    }
+    const RawAttitude& before = a[next_ - 1];
+    if (next_ == a.size() || before.time.absolute == t) {
+        std::copy(std::begin(before.values), std::end(before.values), values);
+        return;
+    }
+    const RawAttitude& after = a[next_];
+    const double f = (t - before.time.absolute) / (after.time.absolute - before.time.absolute);
+    for (std::size_t k = 0; k < 3; ++k)
+        values[k] = before.values[k] + f * (after.values[k] - before.values[k]);
+}
+
+WriteOutcome WriteXtf(RawDataReader& reader, const std::filesystem::path& path, int flavour,
+                      const ConversionSettings& settings, const PingProgress& progress) {
+    WriteOutcome out;
+    if (reader.Pings().empty() || (flavour != 1 && flavour != 2)) {
+        if (reader.Pings().empty())
+            out.error = WithValue(msg::kNoPings, path.filename().string());
+        reader.ClearLists();
+        return out;
+    }
+    {
+        XtfRun run(reader, flavour, settings, progress);
+        out = run.Run(path);
+    }
+    reader.ClearLists();
+    return out;
+}
+
+}  // namespace quillfen
