@@ -88,7 +88,7 @@ class HsxRun {
                     Fix(reader_.Fixes()[cursor.fix++]);
                     break;
                 case kPingList:
-                    Ping(reader_.Pings()[cursor.ping++]);
+                    Ping(cursor.ping++);
                     if (progress_)
                         progress_(cursor.ping, pingCount);
                     break;
@@ -227,7 +227,7 @@ class HsxRun {
 
     // The angle values of a ping, joined by blanks; the same angles with the same ratio give the same
     // text, which is kept from one ping to the next.
-    const std::string& AngleText(const RawPing& p, double ratio) {
+    const std::string& AngleText(const PingBeams& p, double ratio) {
         if (angleValid_ && cachedRatio_ == ratio &&
             std::memcmp(cachedAngles_.data(), p.angle.data(), beams_ * sizeof(float)) == 0)
             return angleText_;
@@ -245,7 +245,7 @@ class HsxRun {
         return angleText_;
     }
 
-    void Ranges(const RawPing& p, double c) {
+    void Ranges(const PingBeams& p, double c) {
         for (std::size_t i = 0; i < beams_; ++i) {
             if (i > 0)
                 text_.Char(' ');
@@ -271,7 +271,9 @@ class HsxRun {
         text_.Char('\n');
     }
 
-    void Ping(const RawPing& p) {
+    void Ping(std::size_t index) {
+        const RawPing& p = reader_.Pings()[index];
+        reader_.DecodeBeams(index, pingBeams_);
         const double c = velocity_.For(p);
         const double ratio = RefractionRatio(c, p.soundVelocity, arrayConstant_, settings_.adjustment);
         const std::size_t count = dual_ ? 2 * beams_ : beams_;
@@ -286,13 +288,14 @@ class HsxRun {
         text_.Char(' ');
         text_.Integer(p.pingNumber);
         text_.Char('\n');
-        ValueLine(p.head, [&] { Ranges(p, c); });
-        const std::string& angles = AngleText(p, ratio);
+        ValueLine(p.head, [&] { Ranges(pingBeams_, c); });
+        const std::string& angles = AngleText(pingBeams_, ratio);
         ValueLine(p.head, [&] { text_.Text(angles); });
         ValueLine(p.head, [&] { text_.Text(threes_); });
     }
 
     RawDataReader& reader_;
+    PingBeams pingBeams_;  // of the ping being written
     const ConversionSettings& settings_;
     const PingProgress& progress_;
     VelocityChooser velocity_;
@@ -350,6 +353,7 @@ WriteOutcome WriteHsx(RawDataReader& reader, const std::filesystem::path& path,
         out = run.Run(path);
     }
     reader.ClearLists();
+    RefuseIfSourceShortened(reader, path, out);
     return out;
 }
 

@@ -21,6 +21,8 @@ namespace msg {
 
 const BilingualText kOpenFailed{"打开源文件失败", "Open the File Failed"};
 const BilingualText kReadFailed{"读取源文件失败：%s", "Reading the file failed: %s"};
+const BilingualText kSourceShortened{"源文件在转换过程中变短，输出不完整：%s",
+                                     "The file became shorter while it was being converted: %s"};
 const BilingualText kEmptyFile{"源文件为空：%s", "The file is empty: %s"};
 const BilingualText kTruncatedHeader{"源文件在文件头内结束（文件不完整）：%s",
                                      "The file ends inside its header (the file is incomplete): %s"};

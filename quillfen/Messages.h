@@ -25,6 +25,7 @@ namespace msg {
 // Reader.
 extern const BilingualText kOpenFailed;
 extern const BilingualText kReadFailed;
+extern const BilingualText kSourceShortened;
 extern const BilingualText kEmptyFile;
 extern const BilingualText kTruncatedHeader;
 extern const BilingualText kUnknownFormat;

@@ -1,14 +1,9 @@
 #include "quillfen/RawReader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "marivane/acquisition/BeamAngleTables.h"
 #include "marivane/acquisition/Framer.h"
@@ -67,10 +62,45 @@ void CopyModel(char (&model)[8], const std::uint8_t* p) {
     for (std::size_t i = 0; i < 7 && p[i] != 0; ++i) model[i] = static_cast<char>(p[i]);
 }
 
-// Turns every packet the framer takes into samples.
+// Where the beams of a full ping packet lie: the count taken (at most the slots) and the offsets of
+// the range samples and of the angles; false when the packet is too short for them.
+struct FullPingLayout {
+    std::size_t beams = 0, anglesAt = 0;
+};
+bool LayOutFullPing(std::span<const std::uint8_t> packet, FullPingLayout& layout) {
+    namespace f = marivane::packet::ping;
+    if (!Holds(packet, f::kSamples))
+        return false;
+    const std::size_t declared = LoadLE<std::uint16_t>(packet.data() + f::kBeamCount);
+    layout.beams = std::min<std::size_t>(declared, kBeamSlots);
+    layout.anglesAt = f::kSamples + 6 * (declared + (declared & 1));
+    return Holds(packet, f::kSamples + 2 * layout.beams) && Holds(packet, layout.anglesAt + 2 * layout.beams);
+}
+
+// The beam count of a short ping packet; false when the packet is too short for its samples.
+bool LayOutShortPing(std::span<const std::uint8_t> packet, std::size_t& beams) {
+    namespace f = marivane::packet::shortping;
+    if (!Holds(packet, f::kSamples))
+        return false;
+    beams = std::min<std::size_t>(LoadLE<std::uint16_t>(packet.data() + f::kBeamCount), kBeamSlots);
+    return Holds(packet, f::kSamples + 2 * beams);
+}
+
+// The built-in table a short ping's angles come from, as the acquisition program chooses it.
+marivane::ShortPingAngles ShortPingTable(std::span<const std::uint8_t> packet) {
+    namespace f = marivane::packet::shortping;
+    namespace fp = marivane::packet::ping;
+    const std::uint8_t* p = packet.data();
+    return marivane::ChooseShortPingAngles(
+        platform::GetFixedText(reinterpret_cast<const char*>(p + fp::kModel), 8), p[f::kMode],
+        WholeDegrees(LoadLE<float>(p + f::kTilt)), LoadLE<float>(p + f::kOpeningAngle));
+}
+
+// Turns every packet the framer takes into samples. Pings keep only where their beams are: the
+// beams are decoded from the file when a writer asks for them.
 class PacketCollector final : public marivane::PacketDecoder {
   public:
-    explicit PacketCollector(SampleLists& lists) : lists_(lists) {}
+    PacketCollector(SampleLists& lists, const std::uint8_t* fileStart) : lists_(lists), fileStart_(fileStart) {}
 
     bool Decode(std::span<const std::uint8_t> packet) override {
         namespace pk = marivane::packet;
@@ -102,16 +132,26 @@ class PacketCollector final : public marivane::PacketDecoder {
         return false;
     }
 
+    BeamPlace PlaceOf(std::span<const std::uint8_t> packet, BeamStore store) const {
+        BeamPlace place;
+        place.at = static_cast<std::uint64_t>(packet.data() - fileStart_);
+        place.length = static_cast<std::uint32_t>(packet.size());
+        place.store = store;
+        return place;
+    }
+
+    // The ping just listed has angles of its own: later short pings without a table repeat them.
+    void OwnAngles() {
+        angleBase_ = static_cast<std::uint32_t>(lists_.pings.size() - 1);
+        angleLimit_ = kBeamSlots;
+    }
+
     bool FullPing(std::span<const std::uint8_t> packet, int head) {
         namespace f = marivane::packet::ping;
-        if (!Holds(packet, f::kSamples))
+        FullPingLayout layout;
+        if (!LayOutFullPing(packet, layout))
             return Malformed();
         const std::uint8_t* p = packet.data();
-        const std::size_t declared = LoadLE<std::uint16_t>(p + f::kBeamCount);
-        const std::size_t beams = std::min<std::size_t>(declared, kBeamSlots);
-        const std::size_t anglesAt = f::kSamples + 6 * (declared + (declared & 1));
-        if (!Holds(packet, f::kSamples + 2 * beams) || !Holds(packet, anglesAt + 2 * beams))
-            return Malformed();
         RawPing* ping = lists_.BeginPing(ReadClock(p, f::kYear, f::kMicroseconds), head);
         if (ping == nullptr)
             return false;
@@ -121,14 +161,8 @@ class PacketCollector final : public marivane::PacketDecoder {
         CopyModel(ping->model, p + f::kModel);
         ping->flags = LoadLE<std::uint16_t>(p + f::kPingFlags);
         ping->soundVelocity = FiniteFloat(LoadLE<float>(p + f::kSoundVelocity));
-        const float rangeScale = LoadLE<float>(p + f::kRangeScale);
-        const float angleScale = LoadLE<float>(p + f::kAngleScale);
-        for (std::size_t i = 0; i < beams; ++i) {
-            ping->travelTime[i] =
-                FiniteFloat(LoadLE<std::uint16_t>(p + f::kSamples + 2 * i) * rangeScale * 0.5f);
-            ping->angle[i] = FiniteFloat(LoadLE<std::int16_t>(p + anglesAt + 2 * i) * angleScale);
-        }
-        previousAngles_ = ping->angle;
+        ping->beams = PlaceOf(packet, BeamStore::FullPacket);
+        OwnAngles();
         lists_.lastPingModel = ModelOf(*ping);
         return true;
     }
@@ -138,12 +172,10 @@ class PacketCollector final : public marivane::PacketDecoder {
     bool ShortPing(std::span<const std::uint8_t> packet) {
         namespace f = marivane::packet::shortping;
         namespace fp = marivane::packet::ping;
-        if (!Holds(packet, f::kSamples))
+        std::size_t beams = 0;
+        if (!LayOutShortPing(packet, beams))
             return Malformed();
         const std::uint8_t* p = packet.data();
-        const std::size_t beams = std::min<std::size_t>(LoadLE<std::uint16_t>(p + f::kBeamCount), kBeamSlots);
-        if (!Holds(packet, f::kSamples + 2 * beams))
-            return Malformed();
         RawPing* ping = lists_.BeginPing(ReadClock(p, fp::kYear, fp::kMicroseconds), 0);
         if (ping == nullptr)
             return false;
@@ -151,18 +183,14 @@ class PacketCollector final : public marivane::PacketDecoder {
         CopyModel(ping->model, p + fp::kModel);
         ping->flags = p[f::kStabilisation];
         ping->soundVelocity = FiniteFloat(LoadLE<float>(p + f::kSoundVelocity));
-        const float rangeScale = LoadLE<float>(p + f::kRangeScale);
-        for (std::size_t i = 0; i < beams; ++i)
-            ping->travelTime[i] =
-                FiniteFloat(LoadLE<std::uint16_t>(p + f::kSamples + 2 * i) * rangeScale * 0.5f);
-        const marivane::ShortPingAngles angles = marivane::ChooseShortPingAngles(
-            platform::GetFixedText(reinterpret_cast<const char*>(p + fp::kModel), 8), p[f::kMode],
-            WholeDegrees(LoadLE<float>(p + f::kTilt)), LoadLE<float>(p + f::kOpeningAngle));
-        for (std::size_t i = 0; i < beams; ++i) {
-            ping->angle[i] =
-                angles.table != nullptr ? FiniteFloat((*angles.table)[i] - angles.shift) : previousAngles_[i];
+        ping->beams = PlaceOf(packet, BeamStore::ShortPacket);
+        if (ShortPingTable(packet).table != nullptr) {
+            OwnAngles();
+        } else {
+            angleLimit_ = std::min(angleLimit_, beams);
+            ping->beams.angleBase = angleBase_;
+            ping->beams.angleLimit = static_cast<std::uint16_t>(angleLimit_);
         }
-        previousAngles_ = ping->angle;
         lists_.lastPingModel = ModelOf(*ping);
         return true;
     }
@@ -201,7 +229,10 @@ class PacketCollector final : public marivane::PacketDecoder {
     }
 
     SampleLists& lists_;
-    std::array<float, kBeamSlots> previousAngles_{};
+    const std::uint8_t* fileStart_;
+    // The ping whose angles a short ping without a table repeats, and below which beam.
+    std::uint32_t angleBase_ = kNoAngleBase;
+    std::size_t angleLimit_ = kBeamSlots;
 };
 
 marivane::SensorOffsets ReadOffsets(const std::uint8_t* at) {
@@ -222,79 +253,22 @@ std::string Shown(std::string_view text) {
 
 }  // namespace
 
-// ---- Sources --------------------------------------------------------------------------------------
+// ---- Reading -------------------------------------------------------------------------------------
 
-class RawDataReader::Source {
-  public:
-    virtual ~Source() = default;
-    // Up to `n` bytes; fewer only at the end of the data or on failure.
-    virtual std::size_t Read(std::uint8_t* dst, std::size_t n) = 0;
-    virtual bool Failed() const = 0;
-};
+// The file's bytes, read from the front.
+struct RawDataReader::ByteCursor {
+    std::span<const std::uint8_t> bytes;
+    std::size_t at = 0;
 
-class RawDataReader::FileSource final : public RawDataReader::Source {
-  public:
-    explicit FileSource(const std::filesystem::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-        struct stat st {};
-        if (fd_ >= 0 && ::fstat(fd_, &st) == 0) {
-            if (S_ISDIR(st.st_mode)) {
-                ::close(fd_);
-                fd_ = -1;
-            } else {
-                size_ = static_cast<std::uint64_t>(st.st_size);
-            }
-        }
-    }
-    ~FileSource() override {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
-
-    bool IsOpen() const { return fd_ >= 0; }
-    std::uint64_t Size() const { return size_; }
-
-    std::size_t Read(std::uint8_t* dst, std::size_t n) override {
-        std::size_t got = 0;
-        while (got < n && !failed_) {
-            const ssize_t r = ::read(fd_, dst + got, n - got);
-            if (r > 0) {
-                got += static_cast<std::size_t>(r);
-            } else if (r == 0) {
-                break;
-            } else if (errno != EINTR) {
-                failed_ = true;
-            }
-        }
-        return got;
-    }
-    bool Failed() const override { return failed_; }
-
-  private:
-    int fd_ = -1;
-    std::uint64_t size_ = 0;
-    bool failed_ = false;
-};
-
-class RawDataReader::MemorySource final : public RawDataReader::Source {
-  public:
-    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    std::size_t Read(std::uint8_t* dst, std::size_t n) override {
-        const std::size_t take = std::min(n, bytes_.size() - at_);
+    std::size_t Read(std::uint8_t* dst, std::size_t n) {
+        const std::size_t take = std::min(n, bytes.size() - at);
         if (take > 0)
-            std::memcpy(dst, bytes_.data() + at_, take);
-        at_ += take;
+            std::memcpy(dst, bytes.data() + at, take);
+        at += take;
         return take;
     }
-    bool Failed() const override { return false; }
-
-  private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t at_ = 0;
+    std::size_t Left() const { return bytes.size() - at; }
 };
-
-// ---- Reader ---------------------------------------------------------------------------------------
 
 RawDataReader::RawDataReader() : lists_(coordinates_) {}
 
@@ -310,6 +284,8 @@ void RawDataReader::Reset() {
     damage_ = {};
     current_ = {};
     fileSize_ = 0;
+    shortened_ = false;
+    file_.Close();
 }
 
 void RawDataReader::ClearLists() {
@@ -318,32 +294,44 @@ void RawDataReader::ClearLists() {
     lists_.attitudes = {};
     lists_.fixes = {};
     lists_.pings = {};
+    lists_.storedBeams = {};
     lists_.headings = {};
     lists_.soundVelocities = {};
     lists_.beamCount = beamCount;
     lists_.lastPingModel = model;
+    shortened_ = shortened_ || file_.Shortened();
+    file_.Close();
+}
+
+bool RawDataReader::SourceShortened() const {
+    return shortened_ || file_.Shortened();
 }
 
 RawDataReader::OpenResult RawDataReader::OpenRawFile(const std::filesystem::path& path,
                                                      const ReaderOptions& options) {
     Reset();
-    FileSource source(path);
-    if (!source.IsOpen())
-        return {OpenStatus::OpenFailed, msg::kOpenFailed};
-    fileSize_ = source.Size();
-    return Read(source, options, path.string());
+    std::string error;
+    switch (file_.Open(path, error)) {
+        case platform::MappedFile::Status::Ok:
+            break;
+        case platform::MappedFile::Status::ReadFailed:
+            return {OpenStatus::ReadFailed, WithValue(msg::kReadFailed, path.string())};
+        default:
+            return {OpenStatus::OpenFailed, msg::kOpenFailed};
+    }
+    return Read(options, path.string());
 }
 
 RawDataReader::OpenResult RawDataReader::OpenRawBytes(std::span<const std::uint8_t> bytes,
                                                       const ReaderOptions& options) {
     Reset();
-    fileSize_ = bytes.size();
-    MemorySource source(bytes);
-    return Read(source, options, "(memory)");
+    file_.Assign(bytes);
+    return Read(options, "(memory)");
 }
 
-RawDataReader::OpenResult RawDataReader::Read(Source& source, const ReaderOptions& options,
-                                              const std::string& name) {
+RawDataReader::OpenResult RawDataReader::Read(const ReaderOptions& options, const std::string& name) {
+    fileSize_ = file_.Size();
+    ByteCursor source{file_.Bytes()};
     OpenResult result = ReadParameters(source, options, name);
     if (!result.Ok())
         return result;
@@ -353,7 +341,7 @@ RawDataReader::OpenResult RawDataReader::Read(Source& source, const ReaderOption
     } else {
         ReadTextBody(source);
     }
-    if (source.Failed()) {
+    if (file_.Shortened()) {
         lists_.Reset();
         return {OpenStatus::ReadFailed, WithValue(msg::kReadFailed, name)};
     }
@@ -370,12 +358,10 @@ RawDataReader::OpenResult RawDataReader::Read(Source& source, const ReaderOption
     return result;
 }
 
-RawDataReader::OpenResult RawDataReader::ReadParameters(Source& source, const ReaderOptions& options,
+RawDataReader::OpenResult RawDataReader::ReadParameters(ByteCursor& source, const ReaderOptions& options,
                                                         const std::string& name) {
     std::array<std::uint8_t, marivane::kRawFilePreambleSize> preamble{};
     const std::size_t got = source.Read(preamble.data(), marivane::kRawFileHeaderSize);
-    if (source.Failed())
-        return {OpenStatus::ReadFailed, WithValue(msg::kReadFailed, name)};
     if (got == 0)
         return {OpenStatus::Empty, WithValue(msg::kEmptyFile, name)};
     if (got < marivane::kRawFileHeaderSize)
@@ -394,8 +380,6 @@ RawDataReader::OpenResult RawDataReader::ReadParameters(Source& source, const Re
     }
 
     const std::size_t areaGot = source.Read(preamble.data() + marivane::kRawFileHeaderSize, areaSize);
-    if (source.Failed())
-        return {OpenStatus::ReadFailed, WithValue(msg::kReadFailed, name)};
     if (areaGot < areaSize)
         return {OpenStatus::Truncated, WithValue(msg::kTruncatedHeader, name)};
 
@@ -438,10 +422,11 @@ RawDataReader::OpenResult RawDataReader::ReadParameters(Source& source, const Re
     return {};
 }
 
-void RawDataReader::ReadBinaryBody(Source& source) {
-    // The buffer grows to what a pending packet needs, up to kBufferSize.
-    std::vector<std::uint8_t> buffer(4 * kChunkSize);
-    PacketCollector collector(lists_);
+void RawDataReader::ReadBinaryBody(ByteCursor& source) {
+    // The framer sees the file through a window as it would see the buffer of a live connection fed
+    // kChunkSize bytes at a time (what it keeps between calls, and then the next chunk), so that
+    // damaged stretches are passed over exactly as in the live stream; the bytes are not copied.
+    PacketCollector collector(lists_, source.bytes.data());
     marivane::Framer framer(&collector, nullptr, kRestartFill);
     if (fileSize_ > marivane::kRawFilePreambleSize)
         lists_.pings.reserve((fileSize_ - marivane::kRawFilePreambleSize) / 4244 + 1);
@@ -450,13 +435,12 @@ void RawDataReader::ReadBinaryBody(Source& source) {
     bool continuing = true;
     for (;;) {
         const std::size_t room = std::min(kChunkSize, kBufferSize - fill);
-        if (buffer.size() < fill + room)
-            buffer.resize(std::min(kBufferSize, std::max(buffer.size() * 2, fill + room)));
-        const std::size_t got = source.Read(buffer.data() + fill, room);
+        const std::size_t got = std::min(room, source.Left());
         if (got == 0)
             break;
+        source.at += got;
         fill += got;
-        const marivane::FrameResult r = framer.Frame(buffer.data(), fill, continuing);
+        const marivane::FrameResult r = framer.FrameWindow(source.bytes.data() + (source.at - fill), fill, continuing);
         fill = r.fill;
         continuing = true;
         if (fill > kRestartFill) {
@@ -475,20 +459,105 @@ void RawDataReader::ReadBinaryBody(Source& source) {
     damage_.trailingBytes += fill;
 }
 
-void RawDataReader::ReadTextBody(Source& source) {
+void RawDataReader::ReadTextBody(ByteCursor& source) {
     TextBodyReader text(lists_, inputs_);
-    std::vector<std::uint8_t> piece(TextBodyReader::kPieceSize);
-    for (;;) {
-        const std::size_t got = source.Read(piece.data(), piece.size());
-        if (got == 0)
-            break;
-        text.Feed(std::string_view(reinterpret_cast<const char*>(piece.data()), got));
-        if (got < piece.size())
-            break;
+    while (source.Left() > 0) {
+        const std::size_t got = std::min(TextBodyReader::kPieceSize, source.Left());
+        text.Feed(std::string_view(reinterpret_cast<const char*>(source.bytes.data() + source.at), got));
+        source.at += got;
     }
     text.Finish();
     damage_.bytesDropped += text.BytesDropped();
     damage_.trailingBytes += text.TrailingBytes();
+}
+
+// ---- Beams ---------------------------------------------------------------------------------------
+
+std::span<const std::uint8_t> RawDataReader::PacketOf(const BeamPlace& place) const {
+    const std::span<const std::uint8_t> bytes = file_.Bytes();
+    if (place.at > bytes.size() || place.length > bytes.size() - place.at)
+        return {};
+    return bytes.subspan(static_cast<std::size_t>(place.at), place.length);
+}
+
+bool RawDataReader::OwnAngles(const BeamPlace& place, std::array<float, kBeamSlots>& angle) const {
+    const std::span<const std::uint8_t> packet = PacketOf(place);
+    if (place.store == BeamStore::FullPacket) {
+        FullPingLayout layout;
+        if (!LayOutFullPing(packet, layout))
+            return false;
+        const float angleScale = LoadLE<float>(packet.data() + marivane::packet::ping::kAngleScale);
+        for (std::size_t i = 0; i < layout.beams; ++i)
+            angle[i] = FiniteFloat(LoadLE<std::int16_t>(packet.data() + layout.anglesAt + 2 * i) * angleScale);
+        return true;
+    }
+    if (place.store == BeamStore::ShortPacket) {
+        std::size_t beams = 0;
+        if (!LayOutShortPing(packet, beams))
+            return false;
+        const marivane::ShortPingAngles angles = ShortPingTable(packet);
+        if (angles.table == nullptr)
+            return false;
+        for (std::size_t i = 0; i < beams; ++i) angle[i] = FiniteFloat((*angles.table)[i] - angles.shift);
+        return true;
+    }
+    return false;
+}
+
+void RawDataReader::DecodeBeams(std::size_t index, PingBeams& out) const {
+    out.travelTime.fill(0.0f);
+    out.angle.fill(0.0f);
+    if (index >= lists_.pings.size())
+        return;
+    const BeamPlace& place = lists_.pings[index].beams;
+    switch (place.store) {
+        case BeamStore::None:
+            return;
+        case BeamStore::Stored:
+            if (place.at < lists_.storedBeams.size())
+                out = lists_.storedBeams[static_cast<std::size_t>(place.at)];
+            return;
+        case BeamStore::FullPacket: {
+            namespace f = marivane::packet::ping;
+            const std::span<const std::uint8_t> packet = PacketOf(place);
+            FullPingLayout layout;
+            if (!LayOutFullPing(packet, layout))
+                return;
+            const float rangeScale = LoadLE<float>(packet.data() + f::kRangeScale);
+            for (std::size_t i = 0; i < layout.beams; ++i)
+                out.travelTime[i] =
+                    FiniteFloat(LoadLE<std::uint16_t>(packet.data() + f::kSamples + 2 * i) * rangeScale * 0.5f);
+            OwnAngles(place, out.angle);
+            return;
+        }
+        case BeamStore::ShortPacket: {
+            namespace f = marivane::packet::shortping;
+            const std::span<const std::uint8_t> packet = PacketOf(place);
+            std::size_t beams = 0;
+            if (!LayOutShortPing(packet, beams))
+                return;
+            const float rangeScale = LoadLE<float>(packet.data() + f::kRangeScale);
+            for (std::size_t i = 0; i < beams; ++i)
+                out.travelTime[i] =
+                    FiniteFloat(LoadLE<std::uint16_t>(packet.data() + f::kSamples + 2 * i) * rangeScale * 0.5f);
+            if (place.angleBase == kNoAngleBase) {
+                OwnAngles(place, out.angle);
+            } else if (place.angleBase < index) {
+                std::array<float, kBeamSlots> repeated{};
+                if (OwnAngles(lists_.pings[place.angleBase].beams, repeated)) {
+                    const std::size_t limit = std::min<std::size_t>({place.angleLimit, beams, kBeamSlots});
+                    std::copy_n(repeated.begin(), limit, out.angle.begin());
+                }
+            }
+            return;
+        }
+    }
+}
+
+PingBeams RawDataReader::BeamsOf(std::size_t index) const {
+    PingBeams beams;
+    DecodeBeams(index, beams);
+    return beams;
 }
 
 int RawDataReader::NextRecordInTime(const RecordCursor& cursor) {

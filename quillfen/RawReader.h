@@ -12,6 +12,7 @@
 // Any other header reads nothing.
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -20,6 +21,7 @@
 
 #include "geodesy/CoordinateCal.h"
 #include "geodesy/ParaOfGeo.h"
+#include "platform/MappedFile.h"
 #include "quillfen/Messages.h"
 #include "quillfen/SampleLists.h"
 #include "quillfen/Samples.h"
@@ -86,12 +88,20 @@ class RawDataReader {
         bool Ok() const { return status == OpenStatus::Ok; }
     };
     OpenResult OpenRawFile(const std::filesystem::path& path, const ReaderOptions& options = {});
-    // The same from bytes in memory, read in the same chunks as a file.
+    // The same from bytes in memory (a copy is kept), read in the same chunks as a file.
     OpenResult OpenRawBytes(std::span<const std::uint8_t> bytes, const ReaderOptions& options = {});
 
     const std::vector<RawAttitude>& Attitudes() const { return lists_.attitudes; }
     const std::vector<RawFix>& Fixes() const { return lists_.fixes; }
     const PingList& Pings() const { return lists_.pings; }
+    // The beams of ping `index` (of Pings()): binary pings are decoded from the file now, with every
+    // bound checked again; slots above the ping's beam count, and every slot of a ping that is no
+    // longer readable, are 0.
+    void DecodeBeams(std::size_t index, PingBeams& out) const;
+    PingBeams BeamsOf(std::size_t index) const;
+    // True when the file became shorter while it was being read or converted: what was read of
+    // the missing part was zeros, and the conversion must not be reported as a success.
+    bool SourceShortened() const;
     const std::vector<RawHeading>& Headings() const { return lists_.headings; }
     const std::vector<RawSoundVelocity>& SoundVelocities() const { return lists_.soundVelocities; }
 
@@ -101,7 +111,7 @@ class RawDataReader {
     int NextRecordInTime(const RecordCursor& cursor);
     const TimeHead& CurrentTime() const { return current_; }
 
-    // Empties the sample lists (the writers do when they are done).
+    // Empties the sample lists and lets go of the file (the writers do when they are done).
     void ClearLists();
 
     const InstallationSet& Installation() const { return installation_; }
@@ -122,14 +132,17 @@ class RawDataReader {
     std::uint64_t FileSize() const { return fileSize_; }
 
   private:
-    class Source;
-    class FileSource;
-    class MemorySource;
-    OpenResult Read(Source& source, const ReaderOptions& options, const std::string& name);
-    OpenResult ReadParameters(Source& source, const ReaderOptions& options, const std::string& name);
-    void ReadBinaryBody(Source& source);
-    void ReadTextBody(Source& source);
+    struct ByteCursor;
+    OpenResult Read(const ReaderOptions& options, const std::string& name);
+    OpenResult ReadParameters(ByteCursor& source, const ReaderOptions& options, const std::string& name);
+    void ReadBinaryBody(ByteCursor& source);
+    void ReadTextBody(ByteCursor& source);
     void Reset();
+    std::span<const std::uint8_t> PacketOf(const BeamPlace& place) const;
+    bool OwnAngles(const BeamPlace& place, std::array<float, kBeamSlots>& angle) const;
+
+    platform::MappedFile file_;
+    bool shortened_ = false;  // the file shrank under a reading now closed
 
     geodesy::CCoordinateCal coordinates_;
     SampleLists lists_;

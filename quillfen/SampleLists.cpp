@@ -17,6 +17,7 @@ void SampleLists::Reset() {
     attitudes.clear();
     fixes.clear();
     pings.clear();
+    storedBeams.clear();
     headings.clear();
     soundVelocities.clear();
     beamCount = static_cast<int>(kBeamSlots);
@@ -128,6 +129,12 @@ RawPing* SampleLists::BeginPing(const ClockReading& clock, int head) {
     p.head = head;
     p.time = time;
     return &p;
+}
+
+PingBeams& SampleLists::StoreBeams(RawPing& ping) {
+    ping.beams.store = BeamStore::Stored;
+    ping.beams.at = storedBeams.size();
+    return storedBeams.emplace_back();
 }
 
 }  // namespace quillfen

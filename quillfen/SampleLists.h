@@ -24,7 +24,7 @@ namespace quillfen {
 inline constexpr double kDuplicateInterval = 0.0001;
 inline constexpr std::int64_t kDuplicateMicros = 100;
 
-// Pings at their fixed size, one contiguous list for the whole file.
+// The pings of a whole file, one contiguous list.
 using PingList = std::vector<RawPing, LargeAllocator<RawPing>>;
 
 struct FixReading {
@@ -51,10 +51,13 @@ class SampleLists {
     // Appends a ping of head 0 or 1 with its time filled and every other field zero, for the caller to
     // fill in place; nullptr when the clock is invalid or the ping is a duplicate of its head.
     RawPing* BeginPing(const ClockReading& clock, int head);
+    // Keeps the beams of `ping` (the last begun) in `storedBeams`: zeros for the caller to fill.
+    PingBeams& StoreBeams(RawPing& ping);
 
     std::vector<RawAttitude> attitudes;
     std::vector<RawFix> fixes;
     PingList pings;
+    std::vector<PingBeams, LargeAllocator<PingBeams>> storedBeams;  // of text pings
     std::vector<RawHeading> headings;
     std::vector<RawSoundVelocity> soundVelocities;
 

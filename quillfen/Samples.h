@@ -61,14 +61,40 @@ struct RawFix {
     int satellites = 0;
 };
 
+// Where the reader finds the beams of a ping again when a writer asks for them: binary pings keep
+// theirs in the file (decoded on demand), text pings in a list of their own.
+enum class BeamStore : std::uint8_t {
+    None,         // every beam 0
+    Stored,       // `at` indexes the reader's stored beams
+    FullPacket,   // `at`, `length`: the ping packet in the file
+    ShortPacket,  // the same, a short ping: angles from a built-in table or repeated
+};
+inline constexpr std::uint32_t kNoAngleBase = 0xFFFFFFFFu;
+
+struct BeamPlace {
+    std::uint64_t at = 0;
+    std::uint32_t length = 0;
+    // A short ping whose angles no table gives repeats those of ping `angleBase` (the last earlier
+    // one whose angles are its own) below beam `angleLimit`; zeros with no such ping.
+    std::uint32_t angleBase = kNoAngleBase;
+    std::uint16_t angleLimit = 0;
+    BeamStore store = BeamStore::None;
+};
+
+// A ping as listed: everything but its beams, which RawDataReader::DecodeBeams gives.
 struct RawPing {
     std::int32_t firstInteger = 0;  // binary: the device number text as a number
     std::uint32_t pingNumber = 0;
     char model[8] = {};  // zero-terminated, at most 7 characters
     std::int32_t head = 0;
     TimeHead time;
-    std::int32_t flags = 0;                      // binary: the whole 16-bit ping flags
-    float soundVelocity = 0.0f;                  // at the transducer, m/s
+    std::int32_t flags = 0;      // binary: the whole 16-bit ping flags
+    float soundVelocity = 0.0f;  // at the transducer, m/s
+    BeamPlace beams;
+};
+
+// The beams of a ping; the slots above its beam count are 0.
+struct PingBeams {
     std::array<float, kBeamSlots> travelTime{};  // one-way, s
     std::array<float, kBeamSlots> angle{};       // degrees
 };

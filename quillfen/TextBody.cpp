@@ -73,7 +73,7 @@ void EquiDistantTable(double halfOpeningDegrees, std::array<float, kBeamSlots>& 
 
 // One-way travel times of the beams of a sonar record from its hexadecimal beam data.
 void DecodeBeams(std::string_view data, std::size_t beams, double rate, double velocity, double halfWidth,
-                 RawPing& ping) {
+                 PingBeams& ping) {
     const double offset = std::trunc(rate * (40.0 / velocity + halfWidth)) + 18.0;
     for (std::size_t i = 0; i < beams; ++i) {
         const int v = HexBeam(data.substr(4 * i, 4));
@@ -452,8 +452,9 @@ void TextBodyReader::Tr2400(std::string_view record) {
     ping->pingNumber = static_cast<std::uint32_t>(LeadingInt(field(2)));
     SetModel(*ping, "TR240");
     ping->soundVelocity = FiniteFloat(velocity);
-    DecodeBeams(beamData, static_cast<std::size_t>(beams), rate, velocity, pulseWidth_ / 2.0, *ping);
-    ping->angle = angles_;
+    PingBeams& stored = lists_.StoreBeams(*ping);
+    DecodeBeams(beamData, static_cast<std::size_t>(beams), rate, velocity, pulseWidth_ / 2.0, stored);
+    stored.angle = angles_;
     lists_.beamCount = beams;
     lists_.lastPingModel = "TR240";
 }
@@ -518,8 +519,9 @@ void TextBodyReader::Tr1200(std::string_view record, bool s1) {
     SetModel(*ping, model);
     ping->flags = LeadingInt(f[26]);
     ping->soundVelocity = FiniteFloat(velocity);
-    DecodeBeams(f[13], kBeamSlots, rate, velocity, halfWidth, *ping);
-    ping->angle = angles_;
+    PingBeams& stored = lists_.StoreBeams(*ping);
+    DecodeBeams(f[13], kBeamSlots, rate, velocity, halfWidth, stored);
+    stored.angle = angles_;
     lists_.beamCount = static_cast<int>(kBeamSlots);
     lists_.lastPingModel = std::string(model);
 }

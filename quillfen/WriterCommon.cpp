@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "quillfen/RawReader.h"
+
 namespace quillfen {
 namespace {
 
@@ -52,6 +54,16 @@ std::filesystem::path NextDayPath(const std::filesystem::path& current, int coun
     name += "_NewDay" + std::to_string(counter);
     name += extension;
     return current.parent_path() / name;
+}
+
+void RefuseIfSourceShortened(const RawDataReader& reader, const std::filesystem::path& path,
+                             WriteOutcome& out) {
+    if (!out.Ok() || !reader.SourceShortened())
+        return;
+    DiscardOutputs(out.outputs);
+    out.outputs.clear();
+    out.files = 0;
+    out.error = WithValue(msg::kSourceShortened, path.filename().string());
 }
 
 }  // namespace quillfen

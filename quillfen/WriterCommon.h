@@ -72,4 +72,10 @@ struct WriteOutcome {
     bool Ok() const { return files > 0; }
 };
 
+class RawDataReader;
+// A run whose source file became shorter while it was converted wrote zeros for what was gone: its
+// files are removed and the run fails.
+void RefuseIfSourceShortened(const RawDataReader& reader, const std::filesystem::path& path,
+                             WriteOutcome& out);
+
 }  // namespace quillfen

@@ -219,7 +219,7 @@ class XtfRun {
 
     // Refraction-corrected angles in radians of the beams within the beam count, the others only
     // converted; kept while the angles and the ratio stay the same.
-    const std::array<float, kBeamSlots>& Radians(const RawPing& p, double ratio) {
+    const std::array<float, kBeamSlots>& Radians(const PingBeams& p, double ratio) {
         if (radiansValid_ && cachedRatio_ == ratio && cachedAngles_ == p.angle)
             return radians_;
         for (std::size_t i = 0; i < kBeamSlots; ++i) {
@@ -313,7 +313,7 @@ class XtfRun {
         std::memset(p + 3256, 0x77, 256);
     }
 
-    void Payload1(std::uint8_t* p, const RawPing& ping, double c,
+    void Payload1(std::uint8_t* p, const RawPing& ping, const PingBeams& beams, double c,
                   const std::array<float, kBeamSlots>& radians) {
         const TimeHead& t = ping.time;
         StoreLE<std::uint16_t>(p + 20, static_cast<std::uint16_t>(t.year));
@@ -324,11 +324,11 @@ class XtfRun {
         StoreLE<std::uint32_t>(p + 72, ping.pingNumber);
         PutFloat(p + 84, c);
         for (std::size_t i = 0; i < kBeamSlots; ++i)
-            StoreLE<float>(p + 88 + 4 * i, 2.0f * ping.travelTime[i]);
+            StoreLE<float>(p + 88 + 4 * i, 2.0f * beams.travelTime[i]);
         std::memcpy(p + 10856, radians.data(), kBeamSlots * sizeof(float));
     }
 
-    void Payload2(std::uint8_t* p, std::size_t index, double c,
+    void Payload2(std::uint8_t* p, std::size_t index, const PingBeams& beams, double c,
                   const std::array<float, kBeamSlots>& radians) {
         const PingList& pings = reader_.Pings();
         const RawPing& ping = pings[index];
@@ -348,7 +348,7 @@ class XtfRun {
         std::uint16_t counts[kBeamSlots];
         for (std::size_t i = 0; i < kBeamSlots; ++i) {
             const double count =
-                2.0 * static_cast<double>(ping.travelTime[i]) / static_cast<double>(kBthRangeScale);
+                2.0 * static_cast<double>(beams.travelTime[i]) / static_cast<double>(kBthRangeScale);
             counts[i] = __builtin_bswap16(ClampedCount(count));
         }
         std::memcpy(p + 136, counts, sizeof counts);
@@ -358,9 +358,10 @@ class XtfRun {
 
     void Ping(std::size_t index) {
         const RawPing& ping = reader_.Pings()[index];
+        reader_.DecodeBeams(index, pingBeams_);
         const double c = velocity_.For(ping);
         const double ratio = RefractionRatio(c, ping.soundVelocity, arrayConstant_, settings_.adjustment);
-        const std::array<float, kBeamSlots>& radians = Radians(ping, ratio);
+        const std::array<float, kBeamSlots>& radians = Radians(pingBeams_, ratio);
         const std::size_t payloadSize = payload_.size();
         std::uint8_t* p = file_.Room(kXtfPingHeaderSize + payloadSize);
         std::memset(p, 0, kXtfPingHeaderSize);
@@ -368,9 +369,9 @@ class XtfRun {
         std::uint8_t* body = p + kXtfPingHeaderSize;
         std::memcpy(body, payload_.data(), payloadSize);
         if (flavour_ == 1) {
-            Payload1(body, ping, c, radians);
+            Payload1(body, ping, pingBeams_, c, radians);
         } else {
-            Payload2(body, index, c, radians);
+            Payload2(body, index, pingBeams_, c, radians);
         }
         file_.Advance(kXtfPingHeaderSize + payloadSize);
     }
@@ -388,6 +389,7 @@ class XtfRun {
     std::vector<std::uint8_t> payload_;
     OutputFile file_;
 
+    PingBeams pingBeams_;  // of the ping being written
     std::array<float, kBeamSlots> radians_{};
     std::array<std::uint16_t, kBeamSlots> steps_{};
     std::array<float, kBeamSlots> cachedAngles_{};
@@ -467,6 +469,7 @@ WriteOutcome WriteXtf(RawDataReader& reader, const std::filesystem::path& path, 
         out = run.Run(path);
     }
     reader.ClearLists();
+    RefuseIfSourceShortened(reader, path, out);
     return out;
 }
 

@@ -33,14 +33,21 @@ void Framer::CountTaken(std::uint32_t type) {
 }
 
 FrameResult Framer::Frame(std::uint8_t* buffer, std::size_t fill, bool continuing) {
+    const FrameResult r = FrameWindow(buffer, fill, continuing);
+    if (buffer != nullptr && r.fill > 0 && r.fill < fill)
+        std::memmove(buffer, buffer + (fill - r.fill), r.fill);
+    return r;
+}
+
+FrameResult Framer::FrameWindow(const std::uint8_t* buffer, std::size_t fill, bool continuing) {
     if (!continuing)
         synchronised_ = false;
     unsigned status = synchronised_ ? kFrameHeaderFound : 0u;
     if (buffer == nullptr)
         fill = 0;
 
-    // Packets are taken from `begin` onwards; the rest moves to the front once at the end, which
-    // is the same as moving it after every packet.
+    // Packets are taken from `begin` onwards; Frame moves the rest to the front once at the end,
+    // which is the same as moving it after every packet.
     std::size_t begin = 0;
     while (fill - begin >= packet::kHeaderSize) {
         if (!synchronised_) {
@@ -105,8 +112,6 @@ FrameResult Framer::Frame(std::uint8_t* buffer, std::size_t fill, bool continuin
     }
 
     const std::size_t left = fill - begin;
-    if (begin > 0 && left > 0)
-        std::memmove(buffer, buffer + begin, left);
     if (synchronised_)
         status |= kFrameHeaderFound;
     return FrameResult{status, left};

@@ -37,6 +37,10 @@ class Framer final : public PacketStream {
     Framer(PacketDecoder* decoder, PacketRecorder* recorder, std::size_t bufferSize = kReceiveBufferSize);
 
     FrameResult Frame(std::uint8_t* buffer, std::size_t fill, bool continuing) override;
+    // The same over bytes that stay where they are (a file mapped into memory): nothing is moved, and
+    // the result's `fill` counts the bytes at the end of the window not taken yet, with which the
+    // next window must begin.
+    FrameResult FrameWindow(const std::uint8_t* buffer, std::size_t fill, bool continuing);
 
     bool Synchronised() const { return synchronised_; }
     const FramerCounters& Counters() const { return counters_; }

@@ -67,10 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& f : reader.Fixes())
         Check(std::isfinite(f.easting) && std::isfinite(f.northing) && std::isfinite(f.course) &&
               std::isfinite(f.speed) && f.course >= 0 && f.course < 360 && std::fabs(f.latitude) <= 90);
-    for (const auto& p : reader.Pings()) {
+    quillfen::PingBeams beams;
+    for (std::size_t k = 0; k < reader.Pings().size(); ++k) {
+        const auto& p = reader.Pings()[k];
         Check(p.head == 0 || p.head == 1);
+        reader.DecodeBeams(k, beams);
         for (std::size_t i = 0; i < quillfen::kBeamSlots; ++i)
-            Check(std::isfinite(p.travelTime[i]) && std::isfinite(p.angle[i]));
+            Check(std::isfinite(beams.travelTime[i]) && std::isfinite(beams.angle[i]));
         Check(p.model[7] == 0);
     }
     Check(reader.BeamCount() >= 0 && reader.BeamCount() <= 512);

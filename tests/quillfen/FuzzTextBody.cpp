@@ -51,10 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& v : lists.soundVelocities) Check(v.velocity >= 1300 && v.velocity <= 1700);
     for (const auto& f : lists.fixes)
         Check(std::isfinite(f.easting) && std::isfinite(f.speed) && f.counter >= 1);
-    for (const auto& p : lists.pings) {
+    Check(lists.storedBeams.size() == lists.pings.size());
+    for (std::size_t k = 0; k < lists.pings.size(); ++k) {
+        const auto& p = lists.pings[k];
         Check(p.time.year >= 2000 && p.time.hour >= 0 && p.time.hour <= 23);
+        Check(p.beams.store == quillfen::BeamStore::Stored && p.beams.at == k);
+        const quillfen::PingBeams& b = lists.storedBeams[k];
         for (std::size_t i = 0; i < quillfen::kBeamSlots; ++i)
-            Check(std::isfinite(p.travelTime[i]) && p.travelTime[i] >= 0 && std::isfinite(p.angle[i]));
+            Check(std::isfinite(b.travelTime[i]) && b.travelTime[i] >= 0 && std::isfinite(b.angle[i]));
     }
     Check(lists.beamCount >= 0 && lists.beamCount <= 512);
     return 0;

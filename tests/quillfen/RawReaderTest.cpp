@@ -278,12 +278,13 @@ TEST(RawReaderPing, BeamsScalesAndEmptySlots) {
     EXPECT_EQ(quillfen::ModelOf(p), "TR120");
     EXPECT_EQ(o->LastPingModel(), "TR120");
     EXPECT_FLOAT_EQ(p.soundVelocity, 1512.5f);
-    EXPECT_FLOAT_EQ(p.travelTime[1], 2000 * 1e-5f * 0.5f);
-    EXPECT_FLOAT_EQ(p.angle[0], -45.0f);
-    EXPECT_FLOAT_EQ(p.angle[2], 45.0f);
+    const quillfen::PingBeams b = o->BeamsOf(0);
+    EXPECT_FLOAT_EQ(b.travelTime[1], 2000 * 1e-5f * 0.5f);
+    EXPECT_FLOAT_EQ(b.angle[0], -45.0f);
+    EXPECT_FLOAT_EQ(b.angle[2], 45.0f);
     for (std::size_t i = 3; i < quillfen::kBeamSlots; ++i) {
-        ASSERT_EQ(p.travelTime[i], 0.0f);
-        ASSERT_EQ(p.angle[i], 0.0f);
+        ASSERT_EQ(b.travelTime[i], 0.0f);
+        ASSERT_EQ(b.angle[i], 0.0f);
     }
     EXPECT_EQ(o->BeamCount(), 512);
     EXPECT_DOUBLE_EQ(o->DefaultSoundVelocity(), 1512.5);
@@ -304,12 +305,13 @@ TEST(RawReaderPing, BeamCountsBeyondTheArraysAndBrokenScales) {
     nan.soundVelocity = std::numeric_limits<float>::quiet_NaN();
     Opened o = Open(BinaryFile({FullPing(wide), FullPing(lying), FullPing(nan)}));
     ASSERT_EQ(o->Pings().size(), 2u);
-    EXPECT_FLOAT_EQ(o->Pings()[0].travelTime[511], 100 * 1e-5f * 0.5f);
-    EXPECT_FLOAT_EQ(o->Pings()[0].angle[511], 0.07f);
+    EXPECT_FLOAT_EQ(o->BeamsOf(0).travelTime[511], 100 * 1e-5f * 0.5f);
+    EXPECT_FLOAT_EQ(o->BeamsOf(0).angle[511], 0.07f);
     EXPECT_EQ(o->Damage().malformedPackets, 1u);
+    const quillfen::PingBeams notNumbers = o->BeamsOf(1);
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(o->Pings()[1].travelTime[i], 0.0f);
-        EXPECT_EQ(o->Pings()[1].angle[i], 0.0f);
+        EXPECT_EQ(notNumbers.travelTime[i], 0.0f);
+        EXPECT_EQ(notNumbers.angle[i], 0.0f);
     }
     EXPECT_EQ(o->Pings()[1].soundVelocity, 0.0f);
 }
@@ -330,10 +332,43 @@ TEST(RawReaderPing, ShortPingsTakeTheBuiltInTables) {
     const auto& ping = o->Pings()[0];
     EXPECT_EQ(ping.pingNumber, 77u);
     EXPECT_EQ(ping.flags, 0x09);
-    EXPECT_FLOAT_EQ(ping.travelTime[2], 300 * 2e-5f * 0.5f);
+    const quillfen::PingBeams b = o->BeamsOf(0);
+    EXPECT_FLOAT_EQ(b.travelTime[2], 300 * 2e-5f * 0.5f);
     const auto& table = marivane::Tr240S1Table();
-    for (std::size_t i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(ping.angle[i], table[i]);
-    EXPECT_EQ(ping.angle[3], 0.0f);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(b.angle[i], table[i]);
+    EXPECT_EQ(b.angle[3], 0.0f);
+}
+
+// A short ping no table fits (tilted, spacing mode 0) keeps the angles of the ping before it, up to
+// its own beam count; a chain of them narrows to the smallest count, and a refused ping in between
+// takes no part. Asked for in any order, every ping gives the same beams.
+TEST(RawReaderPing, ShortPingsWithoutATableRepeatThePreviousAngles) {
+    const auto shortPing = [](int second, std::uint32_t number, std::size_t beams) {
+        Bytes p = Packet(3004, 88 + 2 * beams);
+        std::memcpy(p.data() + 24, "TR240", 5);
+        Put<std::uint32_t>(p, 40, number);
+        PutClock(p, 44, 52, Clock{}.Plus(second));
+        Put<float>(p, 64, 1490.0f);
+        p[68] = 0;
+        Put<std::uint16_t>(p, 70, static_cast<std::uint16_t>(beams));
+        Put<float>(p, 72, 5.0f);  // tilted: no table for mode 0
+        Put<float>(p, 80, 2e-5f);
+        for (std::size_t i = 0; i < beams; ++i) Put<std::uint16_t>(p, 84 + 2 * i, static_cast<std::uint16_t>(10 + i));
+        return p;
+    };
+    const PingSpec full = Ping(Clock{}.Plus(1), 1);  // angles -45, 0, 45
+    const Bytes duplicate = shortPing(1, 9, 1);       // same time as the full ping: refused
+    Opened o = Open(BinaryFile({shortPing(0, 8, 3), FullPing(full), duplicate, shortPing(2, 2, 2),
+                                shortPing(3, 3, 3)}));
+    ASSERT_EQ(o->Pings().size(), 4u);
+    const std::vector<std::vector<float>> expected = {
+        {0, 0, 0, 0}, {-45, 0, 45, 0}, {-45, 0, 0, 0}, {-45, 0, 0, 0}};
+    for (const std::size_t index : {3u, 0u, 2u, 1u}) {
+        const quillfen::PingBeams b = o->BeamsOf(index);
+        for (std::size_t i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(b.angle[i], expected[index][i]) << index << " " << i;
+    }
+    EXPECT_FLOAT_EQ(o->BeamsOf(3).travelTime[2], 12 * 2e-5f * 0.5f);
+    EXPECT_FLOAT_EQ(o->BeamsOf(2).travelTime[2], 0.0f);
 }
 
 TEST(RawReaderFraming, FlagsGarbageBrokenAndCutPackets) {

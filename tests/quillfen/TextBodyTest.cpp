@@ -247,17 +247,18 @@ TEST(TextBody, Tr2400BeamsAndAngles) {
     EXPECT_EQ(p.firstInteger, 0);
     EXPECT_FLOAT_EQ(p.soundVelocity, 1500.0f);
     EXPECT_EQ(o->BeamCount(), 4);
+    const quillfen::PingBeams beams = o->BeamsOf(0);
     // "0100" (256) with R = 10, SV = 1500 and w' = 0.05: offset 18, (256 - 18) * 0.5 / 10000 s.
-    EXPECT_FLOAT_EQ(p.travelTime[0], 0.0119f);
-    EXPECT_EQ(p.travelTime[1], 0.0f);  // "0011" (17) is below the offset
-    EXPECT_EQ(p.travelTime[2], 0.0f);  // 18 is the offset itself
-    EXPECT_FLOAT_EQ(p.travelTime[3], 1 * 0.5f / 10000.0f);
+    EXPECT_FLOAT_EQ(beams.travelTime[0], 0.0119f);
+    EXPECT_EQ(beams.travelTime[1], 0.0f);  // "0011" (17) is below the offset
+    EXPECT_EQ(beams.travelTime[2], 0.0f);  // 18 is the offset itself
+    EXPECT_FLOAT_EQ(beams.travelTime[3], 1 * 0.5f / 10000.0f);
     // The ping's own date and time, not the marker's.
     EXPECT_DOUBLE_EQ(p.time.secondsOfDay, 12 * 3600 + 5 * 60 + 6.5);
     // Mode 2, equi-distant: atan(tan(atan(1)) u).
     for (const std::size_t i : {0u, 100u, 255u, 511u}) {
         const double u = (2.0 * static_cast<double>(i) - 511.0) / 511.0;
-        EXPECT_NEAR(p.angle[i], std::atan(u) * kDeg, 1e-4) << i;
+        EXPECT_NEAR(beams.angle[i], std::atan(u) * kDeg, 1e-4) << i;
     }
 
     // Sound velocity outside 1000 to 2000 drops the record.
@@ -272,8 +273,8 @@ TEST(TextBody, Tr2400BeamsAndAngles) {
     b.time = "040507.50";
     Opened two = Read(Record(Tr2400(a), "DEPTH", kMarker) + Record(Tr2400(b), "DEPTH", kMarker.Plus(1)));
     ASSERT_EQ(two->Pings().size(), 2u);
-    EXPECT_NEAR(two->Pings()[0].angle[0], -std::atan(2.0) * kDeg, 1e-4);
-    EXPECT_EQ(two->Pings()[1].angle, two->Pings()[0].angle);
+    EXPECT_NEAR(two->BeamsOf(0).angle[0], -std::atan(2.0) * kDeg, 1e-4);
+    EXPECT_EQ(two->BeamsOf(1).angle, two->BeamsOf(0).angle);
 }
 
 TEST(TextBody, Tr1200AndTr2401Records) {
@@ -285,11 +286,12 @@ TEST(TextBody, Tr1200AndTr2401Records) {
     EXPECT_EQ(p.flags, 9);
     EXPECT_EQ(p.firstInteger, 314);
     EXPECT_EQ(o->BeamCount(), 512);
+    const quillfen::PingBeams beams = o->BeamsOf(0);
     // Code "7": w = 1, halved (field 25 is 1): offset = trunc(20 (40 / 1480 + 0.5)) + 18 = 28.
-    EXPECT_FLOAT_EQ(p.travelTime[0], static_cast<float>((1000 - 28) * 0.5 / 20000.0));
+    EXPECT_FLOAT_EQ(beams.travelTime[0], static_cast<float>((1000 - 28) * 0.5 / 20000.0));
     // Spacing 1, mode 3: equi-angle over 56.5°.
-    EXPECT_NEAR(p.angle[0], -56.5, 1e-4);
-    EXPECT_NEAR(p.angle[511], 56.5, 1e-4);
+    EXPECT_NEAR(beams.angle[0], -56.5, 1e-4);
+    EXPECT_NEAR(beams.angle[511], 56.5, 1e-4);
 
     // Field 1 must have exactly five characters.
     Tr1200Spec six = s;
@@ -323,7 +325,7 @@ TEST(TextBody, Tr1200AndTr2401Records) {
         ASSERT_EQ(r->Pings().size(), 1u) << k;
         EXPECT_EQ(quillfen::ModelOf(r->Pings()[0]), "TR240S1");
         for (const std::size_t i : {0u, 200u, 399u, 400u, 511u})
-            EXPECT_NEAR(r->Pings()[0].angle[i], l.angle(i), 1e-4) << "case " << k << " entry " << i;
+            EXPECT_NEAR(r->BeamsOf(0).angle[i], l.angle(i), 1e-4) << "case " << k << " entry " << i;
         ++k;
     }
 }
