@@ -142,7 +142,7 @@ MappedFile::Status MappedFile::Open(const std::filesystem::path& path, std::stri
     const auto size = static_cast<std::size_t>(st.st_size);
     void* mapping = MAP_FAILED;
     if (S_ISREG(st.st_mode) && size > 0)
-        mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (mapping != MAP_FAILED) {
         slot_ = TakeSlot(mapping, size);
         if (slot_ < 0) {  // every guard slot in use: read it instead
@@ -151,10 +151,10 @@ MappedFile::Status MappedFile::Open(const std::filesystem::path& path, std::stri
         }
     }
     if (mapping != MAP_FAILED) {
-        ::madvise(mapping, size, MADV_WILLNEED);
         data_ = static_cast<const std::uint8_t*>(mapping);
         size_ = size;
         mapped_ = true;
+        fd_ = fd;  // kept to learn the file's size later
     } else if (S_ISREG(st.st_mode) && size == 0) {
         data_ = nullptr;
         size_ = 0;
@@ -164,7 +164,8 @@ MappedFile::Status MappedFile::Open(const std::filesystem::path& path, std::stri
     } else {
         status = Status::ReadFailed;
     }
-    ::close(fd);
+    if (fd_ != fd)
+        ::close(fd);
     open_ = status == Status::Ok;
     return status;
 }
@@ -182,6 +183,9 @@ void MappedFile::Close() {
         GiveBackSlot(slot_);
         ::munmap(const_cast<std::uint8_t*>(data_), size_);
     }
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
     slot_ = -1;
     mapped_ = false;
     open_ = false;
@@ -191,7 +195,13 @@ void MappedFile::Close() {
 }
 
 bool MappedFile::Shortened() const {
-    return mapped_ && slot_ >= 0 && g_slots[slot_].shortened.load(std::memory_order_acquire);
+    if (!mapped_)
+        return false;
+    if (g_slots[slot_].shortened.load(std::memory_order_acquire))
+        return true;
+    // Bytes past the new end within the last page read as zeros without any signal.
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 && static_cast<std::size_t>(st.st_size) < size_;
 }
 
 }  // namespace platform

@@ -7,7 +7,8 @@
 // marks the mapping as shortened: the reader sees zeros, goes on, and learns from Shortened() that
 // what it read is not the file. Signals for any other address go on to whatever handled them before.
 //
-// Files that cannot be mapped (pipes, terminals, special files) are read into memory instead.
+// The mapping is filled at once (a file is mapped to be read whole). Files that cannot be mapped
+// (pipes, terminals, special files) are read into memory instead.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +39,7 @@ class MappedFile {
     std::size_t Size() const { return size_; }
     bool IsOpen() const { return open_; }
     // True when the file became shorter than its mapping while it was open: part of what Bytes()
-    // showed was zeros standing in for bytes that were gone.
+    // showed, or may have shown, was zeros standing in for bytes that were gone.
     bool Shortened() const;
 
   private:
@@ -47,6 +48,7 @@ class MappedFile {
     bool open_ = false;
     bool mapped_ = false;
     int slot_ = -1;                      // of the guard, for a mapping
+    int fd_ = -1;                        // of a mapping
     std::vector<std::uint8_t> storage_;  // for what was read or given instead of mapped
 };
 

@@ -96,6 +96,19 @@ marivane::ShortPingAngles ShortPingTable(std::span<const std::uint8_t> packet) {
         WholeDegrees(LoadLE<float>(p + f::kTilt)), LoadLE<float>(p + f::kOpeningAngle));
 }
 
+// One-way travel times from the two-way sample counts of a ping packet: count × scale / 2, where a
+// product that is not a finite number reads as 0.
+void TravelTimes(const std::uint8_t* counts, std::size_t beams, float rangeScale,
+                 std::array<float, kBeamSlots>& out) {
+    if (std::isfinite(65535.0f * std::fabs(rangeScale))) {  // then every product is finite
+        for (std::size_t i = 0; i < beams; ++i)
+            out[i] = static_cast<float>(LoadLE<std::uint16_t>(counts + 2 * i)) * rangeScale * 0.5f;
+        return;
+    }
+    for (std::size_t i = 0; i < beams; ++i)
+        out[i] = FiniteFloat(static_cast<float>(LoadLE<std::uint16_t>(counts + 2 * i)) * rangeScale * 0.5f);
+}
+
 // Turns every packet the framer takes into samples. Pings keep only where their beams are: the
 // beams are decoded from the file when a writer asks for them.
 class PacketCollector final : public marivane::PacketDecoder {
@@ -487,8 +500,14 @@ bool RawDataReader::OwnAngles(const BeamPlace& place, std::array<float, kBeamSlo
         if (!LayOutFullPing(packet, layout))
             return false;
         const float angleScale = LoadLE<float>(packet.data() + marivane::packet::ping::kAngleScale);
-        for (std::size_t i = 0; i < layout.beams; ++i)
-            angle[i] = FiniteFloat(LoadLE<std::int16_t>(packet.data() + layout.anglesAt + 2 * i) * angleScale);
+        const std::uint8_t* counts = packet.data() + layout.anglesAt;
+        if (std::isfinite(32768.0f * std::fabs(angleScale))) {  // then every product is finite
+            for (std::size_t i = 0; i < layout.beams; ++i)
+                angle[i] = static_cast<float>(LoadLE<std::int16_t>(counts + 2 * i)) * angleScale;
+        } else {
+            for (std::size_t i = 0; i < layout.beams; ++i)
+                angle[i] = FiniteFloat(static_cast<float>(LoadLE<std::int16_t>(counts + 2 * i)) * angleScale);
+        }
         return true;
     }
     if (place.store == BeamStore::ShortPacket) {
@@ -523,10 +542,8 @@ void RawDataReader::DecodeBeams(std::size_t index, PingBeams& out) const {
             FullPingLayout layout;
             if (!LayOutFullPing(packet, layout))
                 return;
-            const float rangeScale = LoadLE<float>(packet.data() + f::kRangeScale);
-            for (std::size_t i = 0; i < layout.beams; ++i)
-                out.travelTime[i] =
-                    FiniteFloat(LoadLE<std::uint16_t>(packet.data() + f::kSamples + 2 * i) * rangeScale * 0.5f);
+            TravelTimes(packet.data() + f::kSamples, layout.beams,
+                        LoadLE<float>(packet.data() + f::kRangeScale), out.travelTime);
             OwnAngles(place, out.angle);
             return;
         }
@@ -536,10 +553,8 @@ void RawDataReader::DecodeBeams(std::size_t index, PingBeams& out) const {
             std::size_t beams = 0;
             if (!LayOutShortPing(packet, beams))
                 return;
-            const float rangeScale = LoadLE<float>(packet.data() + f::kRangeScale);
-            for (std::size_t i = 0; i < beams; ++i)
-                out.travelTime[i] =
-                    FiniteFloat(LoadLE<std::uint16_t>(packet.data() + f::kSamples + 2 * i) * rangeScale * 0.5f);
+            TravelTimes(packet.data() + f::kSamples, beams, LoadLE<float>(packet.data() + f::kRangeScale),
+                        out.travelTime);
             if (place.angleBase == kNoAngleBase) {
                 OwnAngles(place, out.angle);
             } else if (place.angleBase < index) {

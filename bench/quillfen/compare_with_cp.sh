@@ -13,7 +13,7 @@ if [ ! -x "$bench" ]; then
 fi
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
-"$bench" --benchmark_filter='BM_(Cp|Convert)' --benchmark_format=json --benchmark_out="$json" \
+"$bench" --benchmark_filter='BM_(Cp|Convert|WriteXtf1Volume)' --benchmark_format=json --benchmark_out="$json" \
     --benchmark_out_format=json >/dev/null
 python3 - "$json" <<'PY'
 import json, sys
@@ -24,7 +24,7 @@ def rate(name):
 cp = rate("BM_Cp")
 print(f"{'':24}{'raw MB/s':>10}{'vs cp':>8}")
 for label, name in [("cp", "BM_Cp"), ("HSX", "BM_ConvertHsx"), ("XTF flavour 1", "BM_ConvertXtf1"),
-                    ("XTF flavour 2", "BM_ConvertXtf2")]:
+                    ("  writing its bytes only", "BM_WriteXtf1Volume"), ("XTF flavour 2", "BM_ConvertXtf2")]:
     r = rate(name)
     print(f"{label:24}{r:10.1f}{r / cp:8.2f}")
 hsx = runs.get("BM_ConvertHsx", {})

@@ -84,6 +84,15 @@ TEST_F(MappedFileTest, AFileShortenedWhileMappedReadsAsZerosAndSaysSo) {
     EXPECT_EQ(b.Bytes()[3 * page + 5], bytes[3 * page + 5]);
     EXPECT_FALSE(b.Shortened());
 
+    // Shortened within its last page only: the bytes past the end read as zeros without any signal,
+    // and the mapping still says so.
+    MappedFile c;
+    const fs::path tail = Put("tail.bin", Pattern(page + 100));
+    ASSERT_EQ(c.Open(tail, error), MappedFile::Status::Ok);
+    fs::resize_file(tail, page + 10);
+    EXPECT_EQ(c.Bytes()[page + 50], 0);
+    EXPECT_TRUE(c.Shortened());
+
     // Reopened, the file is what it is now.
     ASSERT_EQ(a.Open(shrinking, error), MappedFile::Status::Ok);
     EXPECT_EQ(a.Size(), page);

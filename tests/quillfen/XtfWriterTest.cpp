@@ -346,4 +346,25 @@ TEST(XtfWriter, MidnightSplitAndFailures) {
     EXPECT_FALSE(std::filesystem::exists(dir / "none.xtf"));
 }
 
+// Ping beams are read from the file while the output is written: a file that another program shortens
+// in between gives zeros for what is gone, so the run must fail and leave no output behind.
+TEST(XtfWriter, ASourceShortenedDuringTheConversionFailsIt) {
+    std::vector<Bytes> packets;
+    for (std::uint32_t n = 1; n <= 40; ++n) packets.push_back(FullPing(Ping(Clock{}.Plus(n), n)));
+    TempDir dir;
+    const Bytes raw = BinaryFile(packets);
+    WriteAll(dir / "survey.mbm", raw);
+    for (const int flavour : {1, 2}) {
+        quillfen::RawDataReader reader;
+        ASSERT_TRUE(reader.OpenRawFile(dir / "survey.mbm").Ok());
+        ASSERT_EQ(reader.Pings().size(), 40u);
+        std::filesystem::resize_file(dir / "survey.mbm", raw.size() / 4);
+        const quillfen::WriteOutcome out = quillfen::WriteXtf(reader, dir / "survey.xtf", flavour, {});
+        EXPECT_FALSE(out.Ok());
+        EXPECT_EQ(out.error.english, "The file became shorter while it was being converted: survey.xtf");
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"survey.mbm"});
+        WriteAll(dir / "survey.mbm", raw);
+    }
+}
+
 }  // namespace
