@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "marivane/acquisition/BeamAngleTables.h"
 #include "marivane/acquisition/Framer.h"
@@ -96,17 +97,38 @@ marivane::ShortPingAngles ShortPingTable(std::span<const std::uint8_t> packet) {
         WholeDegrees(LoadLE<float>(p + f::kTilt)), LoadLE<float>(p + f::kOpeningAngle));
 }
 
-// One-way travel times from the two-way sample counts of a ping packet: count × scale / 2, where a
-// product that is not a finite number reads as 0.
-void TravelTimes(const std::uint8_t* counts, std::size_t beams, float rangeScale,
-                 std::array<float, kBeamSlots>& out) {
-    if (std::isfinite(65535.0f * std::fabs(rangeScale))) {  // then every product is finite
+// `beams` little-endian counts times `scale` times `factor` (a ping's travel times and angles); a
+// product that is not a finite number reads as 0. When even the largest count gives a finite product,
+// every one does, and the check is left out of the loop.
+template <typename Count>
+void ScaledCounts(const std::uint8_t* counts, std::size_t beams, float scale, float factor,
+                  std::array<float, kBeamSlots>& out) {
+    constexpr float kLargestCount = std::is_signed_v<Count> ? -static_cast<float>(std::numeric_limits<Count>::min())
+                                                            : static_cast<float>(std::numeric_limits<Count>::max());
+    if (std::isfinite(kLargestCount * std::fabs(scale))) {
         for (std::size_t i = 0; i < beams; ++i)
-            out[i] = static_cast<float>(LoadLE<std::uint16_t>(counts + 2 * i)) * rangeScale * 0.5f;
+            out[i] = static_cast<float>(LoadLE<Count>(counts + 2 * i)) * scale * factor;
         return;
     }
     for (std::size_t i = 0; i < beams; ++i)
-        out[i] = FiniteFloat(static_cast<float>(LoadLE<std::uint16_t>(counts + 2 * i)) * rangeScale * 0.5f);
+        out[i] = FiniteFloat(static_cast<float>(LoadLE<Count>(counts + 2 * i)) * scale * factor);
+}
+
+// The angles of a full ping packet laid out by LayOutFullPing.
+void FullPingAngles(std::span<const std::uint8_t> packet, const FullPingLayout& layout,
+                    std::array<float, kBeamSlots>& angle) {
+    ScaledCounts<std::int16_t>(packet.data() + layout.anglesAt, layout.beams,
+                               LoadLE<float>(packet.data() + marivane::packet::ping::kAngleScale), 1.0f, angle);
+}
+
+// The angles of a short ping packet of `beams` beams from its built-in table; false when no table fits.
+bool ShortPingTableAngles(std::span<const std::uint8_t> packet, std::size_t beams,
+                          std::array<float, kBeamSlots>& angle) {
+    const marivane::ShortPingAngles angles = ShortPingTable(packet);
+    if (angles.table == nullptr)
+        return false;
+    for (std::size_t i = 0; i < beams; ++i) angle[i] = FiniteFloat((*angles.table)[i] - angles.shift);
+    return true;
 }
 
 // Turns every packet the framer takes into samples. Pings keep only where their beams are: the
@@ -499,28 +521,12 @@ bool RawDataReader::OwnAngles(const BeamPlace& place, std::array<float, kBeamSlo
         FullPingLayout layout;
         if (!LayOutFullPing(packet, layout))
             return false;
-        const float angleScale = LoadLE<float>(packet.data() + marivane::packet::ping::kAngleScale);
-        const std::uint8_t* counts = packet.data() + layout.anglesAt;
-        if (std::isfinite(32768.0f * std::fabs(angleScale))) {  // then every product is finite
-            for (std::size_t i = 0; i < layout.beams; ++i)
-                angle[i] = static_cast<float>(LoadLE<std::int16_t>(counts + 2 * i)) * angleScale;
-        } else {
-            for (std::size_t i = 0; i < layout.beams; ++i)
-                angle[i] = FiniteFloat(static_cast<float>(LoadLE<std::int16_t>(counts + 2 * i)) * angleScale);
-        }
+        FullPingAngles(packet, layout, angle);
         return true;
     }
-    if (place.store == BeamStore::ShortPacket) {
-        std::size_t beams = 0;
-        if (!LayOutShortPing(packet, beams))
-            return false;
-        const marivane::ShortPingAngles angles = ShortPingTable(packet);
-        if (angles.table == nullptr)
-            return false;
-        for (std::size_t i = 0; i < beams; ++i) angle[i] = FiniteFloat((*angles.table)[i] - angles.shift);
-        return true;
-    }
-    return false;
+    std::size_t beams = 0;
+    return place.store == BeamStore::ShortPacket && LayOutShortPing(packet, beams) &&
+           ShortPingTableAngles(packet, beams, angle);
 }
 
 void RawDataReader::DecodeBeams(std::size_t index, PingBeams& out) const {
@@ -542,9 +548,9 @@ void RawDataReader::DecodeBeams(std::size_t index, PingBeams& out) const {
             FullPingLayout layout;
             if (!LayOutFullPing(packet, layout))
                 return;
-            TravelTimes(packet.data() + f::kSamples, layout.beams,
-                        LoadLE<float>(packet.data() + f::kRangeScale), out.travelTime);
-            OwnAngles(place, out.angle);
+            ScaledCounts<std::uint16_t>(packet.data() + f::kSamples, layout.beams,
+                                        LoadLE<float>(packet.data() + f::kRangeScale), 0.5f, out.travelTime);
+            FullPingAngles(packet, layout, out.angle);
             return;
         }
         case BeamStore::ShortPacket: {
@@ -553,14 +559,14 @@ void RawDataReader::DecodeBeams(std::size_t index, PingBeams& out) const {
             std::size_t beams = 0;
             if (!LayOutShortPing(packet, beams))
                 return;
-            TravelTimes(packet.data() + f::kSamples, beams, LoadLE<float>(packet.data() + f::kRangeScale),
-                        out.travelTime);
+            ScaledCounts<std::uint16_t>(packet.data() + f::kSamples, beams,
+                                        LoadLE<float>(packet.data() + f::kRangeScale), 0.5f, out.travelTime);
             if (place.angleBase == kNoAngleBase) {
-                OwnAngles(place, out.angle);
+                ShortPingTableAngles(packet, beams, out.angle);
             } else if (place.angleBase < index) {
                 std::array<float, kBeamSlots> repeated{};
                 if (OwnAngles(lists_.pings[place.angleBase].beams, repeated)) {
-                    const std::size_t limit = std::min<std::size_t>({place.angleLimit, beams, kBeamSlots});
+                    const std::size_t limit = std::min<std::size_t>(place.angleLimit, beams);
                     std::copy_n(repeated.begin(), limit, out.angle.begin());
                 }
             }
