@@ -33,12 +33,16 @@ bool OutputFile::Create(const std::filesystem::path& final) {
         temporary_.clear();
         return false;
     }
-    for (auto& b : buffers_) b.resize(kBufferSize);
+    for (Piece& piece : pieces_) {
+        piece.bytes.resize(kBufferSize);
+        piece.busy = false;
+    }
     current_ = 0;
     fill_ = 0;
+    offset_ = 0;
     stop_ = false;
-    busy_ = false;
-    writer_ = std::thread([this] { WriterLoop(); });
+    queue_.clear();
+    for (std::size_t k = 0; k < kWriters; ++k) writers_.emplace_back([this] { WriterLoop(); });
     return true;
 }
 
@@ -58,69 +62,75 @@ std::string OutputFile::Error() const {
 void OutputFile::WriterLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return busy_ || stop_; });
-        if (busy_) {
-            const std::uint8_t* data = pending_;
-            const std::size_t size = pendingSize_;
-            lock.unlock();
-            std::size_t done = 0;
-            while (done < size && !failed_.load()) {
-                const ssize_t n = ::write(fd_, data + done, size - done);
-                if (n > 0) {
-                    done += static_cast<std::size_t>(n);
-                } else if (n < 0 && errno == EINTR) {
-                    continue;
-                } else {
-                    Fail(n < 0 ? errno : EIO);
-                }
+        changed_.wait(lock, [this] { return !queue_.empty() || stop_; });
+        if (queue_.empty())
+            return;  // stopping, and nothing left to write
+        Piece& piece = pieces_[queue_.front()];
+        queue_.pop_front();
+        lock.unlock();
+        std::size_t done = 0;
+        while (done < piece.size && !failed_.load()) {
+            const ssize_t n = ::pwrite(fd_, piece.bytes.data() + done, piece.size - done,
+                                       static_cast<off_t>(piece.offset + done));
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                Fail(n < 0 ? errno : EIO);
             }
-            lock.lock();
-            busy_ = false;
-            changed_.notify_all();
-            continue;
         }
-        if (stop_)
-            return;
+        lock.lock();
+        piece.busy = false;
+        changed_.notify_all();
     }
 }
 
 void OutputFile::WaitIdle() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !busy_; });
+    changed_.wait(lock, [this] {
+        for (const Piece& piece : pieces_)
+            if (piece.busy)
+                return false;
+        return true;
+    });
 }
 
 void OutputFile::Flush() {
     if (fill_ == 0 || fd_ < 0)
         return;
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !busy_; });
-    pending_ = buffers_[current_].data();
-    pendingSize_ = fill_;
-    busy_ = true;
+    Piece& filled = pieces_[current_];
+    filled.size = fill_;
+    filled.offset = offset_;
+    filled.busy = true;
+    queue_.push_back(current_);
     changed_.notify_all();
-    lock.unlock();
-    current_ ^= 1;
+    offset_ += fill_;
     fill_ = 0;
+    current_ = (current_ + 1) % kPieces;
+    changed_.wait(lock, [this] { return !pieces_[current_].busy; });
 }
 
 void OutputFile::Stop() {
-    if (!writer_.joinable())
+    if (writers_.empty())
         return;
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
     changed_.notify_all();
-    writer_.join();
+    for (std::thread& writer : writers_) writer.join();
+    writers_.clear();
 }
 
 std::uint8_t* OutputFile::Room(std::size_t size) {
-    std::vector<std::uint8_t>& b = buffers_[current_];
+    std::vector<std::uint8_t>& b = pieces_[current_].bytes;
     if (fill_ + size > b.size()) {
         Flush();
-        std::vector<std::uint8_t>& next = buffers_[current_];
+        std::vector<std::uint8_t>& next = pieces_[current_].bytes;
         if (size > next.size())
-            next.resize(size);  // not in the writer's hands: it holds the other buffer at most
+            next.resize(size);  // a free piece: no writer holds it
         return next.data();
     }
     return b.data() + fill_;

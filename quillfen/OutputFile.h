@@ -1,13 +1,15 @@
 #pragma once
 // Output files written under a temporary name beside their final name and renamed into place only
 // when complete, so that no half-written file ever carries an output name. Writes are buffered in
-// large pieces, handed to a writing thread of the file's own so that formatting the next piece and
-// writing the last one overlap, and every error is kept.
+// large pieces, each handed with its place in the file to one of the file's writing threads, so that
+// formatting the next piece and writing the last ones overlap (and two pieces go into the page cache
+// at once); every error is kept.
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -29,6 +31,7 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& final);
 class OutputFile {
   public:
     static constexpr std::size_t kBufferSize = 4 << 20;
+    static constexpr std::size_t kWriters = 2;
 
     OutputFile() = default;
     ~OutputFile();
@@ -56,7 +59,16 @@ class OutputFile {
     const std::filesystem::path& Final() const { return final_; }
 
   private:
-    // Hands the filled buffer to the writing thread and goes on with the other one.
+    // A buffer, filled by the caller or in a writer's hands.
+    struct Piece {
+        std::vector<std::uint8_t> bytes;
+        std::size_t size = 0;
+        std::uint64_t offset = 0;
+        bool busy = false;  // guarded by mutex_: queued or being written
+    };
+    static constexpr std::size_t kPieces = kWriters + 1;
+
+    // Hands the filled buffer to the writers and goes on with the next free one.
     void Flush();
     void WaitIdle();
     void Stop();
@@ -64,18 +76,17 @@ class OutputFile {
     void Fail(int err);
 
     int fd_ = -1;
-    std::vector<std::uint8_t> buffers_[2];
-    int current_ = 0;
+    Piece pieces_[kPieces];
+    std::size_t current_ = 0;
     std::size_t fill_ = 0;
+    std::uint64_t offset_ = 0;  // of the current piece in the file
     std::filesystem::path temporary_, final_;
 
-    std::thread writer_;
+    std::vector<std::thread> writers_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    const std::uint8_t* pending_ = nullptr;  // guarded by mutex_
-    std::size_t pendingSize_ = 0;
-    bool busy_ = false;
-    bool stop_ = false;
+    std::deque<std::size_t> queue_;  // guarded by mutex_: pieces to write, in order
+    bool stop_ = false;               // guarded by mutex_
     std::atomic<bool> failed_{false};
     std::string error_;  // guarded by mutex_
 };

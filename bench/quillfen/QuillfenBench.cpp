@@ -23,6 +23,7 @@
 
 #include "quillfen/FixedFormat.h"
 #include "quillfen/HsxWriter.h"
+#include "quillfen/OutputFile.h"
 #include "quillfen/RawReader.h"
 #include "quillfen/XtfWriter.h"
 #include "tools/sonarsim/SonarSimApp.h"
@@ -152,7 +153,8 @@ void BM_ConvertXtf2(benchmark::State& state) {
 }
 
 // Writing as many bytes as a flavour 1 conversion writes (17,280 bytes a ping: 4.1 times the ping's
-// packet), from memory, with nothing to read or format: the floor under any flavour 1 converter.
+// packet) through the converters' own output file, from a ready buffer, with nothing read or
+// formatted: the floor under any flavour 1 conversion.
 void BM_WriteXtf1Volume(benchmark::State& state) {
     const std::filesystem::path& raw = Survey();
     quillfen::RawDataReader reader;
@@ -163,24 +165,24 @@ void BM_WriteXtf1Volume(benchmark::State& state) {
     const std::size_t bytes = reader.Pings().size() * (quillfen::kXtfPingHeaderSize + quillfen::kXtfPayload1Size) +
                               (reader.Attitudes().size() + reader.Fixes().size()) * quillfen::kXtfPacketSize;
     reader.ClearLists();
-    std::vector<char> block(4 << 20, 'x');
-    const std::string target = (OutputFolder() / "volume.bin").string();
+    const std::vector<std::uint8_t> block(quillfen::kXtfPingHeaderSize + quillfen::kXtfPayload1Size, 0x5A);
     for (auto _ : state) {
-        std::FILE* f = std::fopen(target.c_str(), "wb");
-        if (f == nullptr) {
+        quillfen::OutputFile file;
+        if (!file.Create(OutputFolder() / "volume.bin")) {
             state.SkipWithError("the output cannot be created");
             break;
         }
-        std::setvbuf(f, nullptr, _IONBF, 0);
         for (std::size_t left = bytes; left > 0;) {
             const std::size_t n = std::min(left, block.size());
-            if (std::fwrite(block.data(), 1, n, f) != n) {
-                state.SkipWithError("writing failed");
-                break;
-            }
+            file.Write(block.data(), n);
             left -= n;
         }
-        std::fclose(f);
+        quillfen::PendingOutput pending;
+        std::string error;
+        if (!file.Close(pending) || !quillfen::CommitOutputs({pending}, error)) {
+            state.SkipWithError("writing failed");
+            break;
+        }
         state.PauseTiming();
         RemoveOutputs();
         state.ResumeTiming();
