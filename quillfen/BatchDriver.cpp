@@ -167,9 +167,13 @@ FileOutcome BatchDriver::ConvertUnguarded(const BatchRequest& request, const std
         return out;
     }
 
+    int shown = -1;  // the percentage last passed on
     const PingProgress pingProgress = [&](std::size_t done, std::size_t total) {
-        if (progress && (done == total || done % 64 == 0))
-            progress(false, Percent(done, total));
+        const int percent = Percent(done, total);
+        if (progress && percent != shown) {
+            shown = percent;
+            progress(false, percent);
+        }
     };
     const WriteOutcome written = xtf ? WriteXtf(reader, target, request.outputType == kOutputXtf1 ? 1 : 2,
                                                 request.conversion, pingProgress)

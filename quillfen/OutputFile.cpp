@@ -68,21 +68,25 @@ void OutputFile::WriterLoop() {
         Piece& piece = pieces_[queue_.front()];
         queue_.pop_front();
         lock.unlock();
-        std::size_t done = 0;
-        while (done < piece.size && !failed_.load()) {
-            const ssize_t n = ::pwrite(fd_, piece.bytes.data() + done, piece.size - done,
-                                       static_cast<off_t>(piece.offset + done));
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else {
-                Fail(n < 0 ? errno : EIO);
-            }
-        }
+        WriteAt(piece.offset, piece.bytes.data(), piece.size);
         lock.lock();
         piece.busy = false;
         changed_.notify_all();
+    }
+}
+
+void OutputFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    std::size_t done = 0;
+    while (done < size && !failed_.load()) {
+        const ssize_t n = ::pwrite(fd_, p + done, size - done, static_cast<off_t>(offset + done));
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            Fail(n < 0 ? errno : EIO);
+        }
     }
 }
 

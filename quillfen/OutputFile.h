@@ -48,6 +48,10 @@ class OutputFile {
     std::uint8_t* Room(std::size_t size);
     void Advance(std::size_t size) { fill_ += size; }
 
+    // Writes `size` bytes at `offset` at once, beside the buffered writes (which start at offset 0):
+    // for callers that lay the file out themselves and fill its parts from several threads.
+    void WriteAt(std::uint64_t offset, const void* data, std::size_t size);
+
     // Flushes and closes; true when every byte reached the file. The file stays under its temporary
     // name until committed.
     bool Close(PendingOutput& out);

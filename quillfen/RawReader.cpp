@@ -581,7 +581,7 @@ PingBeams RawDataReader::BeamsOf(std::size_t index) const {
     return beams;
 }
 
-int RawDataReader::NextRecordInTime(const RecordCursor& cursor) {
+int RawDataReader::PeekNextRecord(const RecordCursor& cursor, const TimeHead** time) const {
     int best = kNoRecord;
     const TimeHead* bestTime = nullptr;
     const auto consider = [&](int list, std::size_t index, const auto& samples) {
@@ -597,8 +597,16 @@ int RawDataReader::NextRecordInTime(const RecordCursor& cursor) {
     consider(kFixList, cursor.fix, lists_.fixes);
     consider(kPingList, cursor.ping, lists_.pings);
     consider(kHeadingList, cursor.heading, lists_.headings);
-    if (bestTime != nullptr)
-        current_ = *bestTime;
+    if (time != nullptr)
+        *time = bestTime;
+    return best;
+}
+
+int RawDataReader::NextRecordInTime(const RecordCursor& cursor) {
+    const TimeHead* time = nullptr;
+    const int best = PeekNextRecord(cursor, &time);
+    if (time != nullptr)
+        current_ = *time;
     return best;
 }
 

@@ -109,6 +109,9 @@ class RawDataReader {
     // kNoRecord when all are read; its date and time become the current time. A list is left out of
     // the comparison by giving its cursor its size.
     int NextRecordInTime(const RecordCursor& cursor);
+    // The same without touching the current time (`time`, when given, points at the sample's), so
+    // that several threads may walk the lists at once.
+    int PeekNextRecord(const RecordCursor& cursor, const TimeHead** time = nullptr) const;
     const TimeHead& CurrentTime() const { return current_; }
 
     // Empties the sample lists and lets go of the file (the writers do when they are done).

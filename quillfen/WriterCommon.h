@@ -61,7 +61,8 @@ double CorrectedAngleDegrees(double degrees, double ratio);
 std::filesystem::path NextDayPath(const std::filesystem::path& current, int counter,
                                   std::string_view extension);
 
-// After each ping: the ordinal of the ping written (1 ... total) and the number of pings.
+// As pings are written: how many are written so far (rising to the number of pings, by steps of one
+// unless parts of a file are written at once) and the number of pings.
 using PingProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 struct WriteOutcome {

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/Binary.h"
 #include "quillfen/SampleLists.h"
@@ -52,14 +55,14 @@ void PutClock(std::uint8_t* p, const TimeHead& t) {
     PutU8(p + 6, t.WholeSeconds());
 }
 
-class XtfRun {
+// Turns records into packets. Each thread that writes a part of a file has its own: the searches
+// of the interpolators and the kept angles go on from one record to the next.
+class XtfFormatter {
   public:
-    XtfRun(RawDataReader& reader, int flavour, const ConversionSettings& settings,
-           const PingProgress& progress)
+    XtfFormatter(const RawDataReader& reader, int flavour, const ConversionSettings& settings)
         : reader_(reader),
           flavour_(flavour),
           settings_(settings),
-          progress_(progress),
           velocity_(reader.SoundVelocities(), settings),
           headingForAttitude_(reader.Headings()),
           headingForFix_(reader.Headings()),
@@ -69,79 +72,29 @@ class XtfRun {
         BuildPayloadTemplate();
     }
 
-    WriteOutcome Run(std::filesystem::path path) {
-        WriteOutcome out;
-        if (!file_.Create(path)) {
-            out.error = msg::kNewXtfFailed;
-            return out;
-        }
-        FileHeader(path);
-        RecordCursor cursor;
-        cursor.heading = reader_.Headings().size();  // headings only feed the attitude packets
-        std::int64_t previousDay = 0;
-        bool first = true;
-        const std::size_t pingCount = reader_.Pings().size();
-        int splits = 0;
-        for (;;) {
-            const int list = reader_.NextRecordInTime(cursor);
-            if (list == kNoRecord)
-                break;
-            const TimeHead& time = reader_.CurrentTime();
-            if (!first && time.dayNumber > previousDay && cursor.ping < pingCount) {
-                PendingOutput done;
-                if (!file_.Close(done)) {
-                    out.error = WithValue(msg::kWriteFailed, path.string() + ": " + file_.Error());
-                    return Failed(out);
-                }
-                out.outputs.push_back(done);
-                path = NextDayPath(path, ++splits, ".xtf");
-                if (!file_.Create(path)) {
-                    out.error = msg::kNewXtfFailed;
-                    return Failed(out);
-                }
-                FileHeader(path);
-            }
-            first = false;
-            previousDay = time.dayNumber;
-            switch (list) {
-                case kAttitudeList:
-                    Attitude(reader_.Attitudes()[cursor.attitude++]);
-                    break;
-                case kFixList:
-                    Position(reader_.Fixes()[cursor.fix++]);
-                    break;
-                default:
-                    Ping(cursor.ping);
-                    ++cursor.ping;
-                    if (progress_)
-                        progress_(cursor.ping, pingCount);
-                    break;
-            }
-            if (file_.Failed())
-                break;
-        }
-        PendingOutput done;
-        if (!file_.Close(done)) {
-            out.error = WithValue(msg::kWriteFailed, path.string() + ": " + file_.Error());
-            return Failed(out);
-        }
-        out.outputs.push_back(done);
-        out.files = static_cast<int>(out.outputs.size());
-        return out;
+    // Bytes of the packet of a record of `list`.
+    std::size_t SizeOf(int list) const {
+        return list == kPingList ? kXtfPingHeaderSize + payload_.size() : kXtfPacketSize;
     }
 
-  private:
-    WriteOutcome& Failed(WriteOutcome& out) {
-        file_.Abandon();
-        DiscardOutputs(out.outputs);
-        out.outputs.clear();
-        out.files = 0;
-        return out;
+    // The packet of record `index` of `list`, SizeOf(list) bytes at `p`.
+    void Record(std::uint8_t* p, int list, std::size_t index) {
+        switch (list) {
+            case kAttitudeList:
+                Attitude(p, reader_.Attitudes()[index]);
+                break;
+            case kFixList:
+                Position(p, reader_.Fixes()[index]);
+                break;
+            default:
+                Ping(p, index);
+                break;
+        }
     }
 
-    void FileHeader(const std::filesystem::path& path) {
-        std::array<std::uint8_t, kXtfFileHeaderSize> h{};
-        std::uint8_t* p = h.data();
+    // The file header of `path`, kXtfFileHeaderSize bytes at `p`.
+    void FileHeader(std::uint8_t* p, const std::filesystem::path& path) const {
+        std::memset(p, 0, kXtfFileHeaderSize);
         const bool one = flavour_ == 1;
         p[0] = 0x7B;
         p[1] = one ? 1 : 0xCA;
@@ -178,11 +131,11 @@ class XtfRun {
         StoreLE<float>(p + 292, one ? 15.0f : 1.0f);
         StoreLE<float>(p + 296, 0.0f);
         StoreLE<float>(p + 300, one ? 90.0f : 1.0f);
-        file_.Write(h.data(), h.size());
     }
 
-    void Attitude(const RawAttitude& a) {
-        std::uint8_t* p = file_.Room(kXtfPacketSize);
+  private:
+
+    void Attitude(std::uint8_t* p, const RawAttitude& a) {
         std::memset(p, 0, kXtfPacketSize);
         StoreLE<std::uint16_t>(p, kMagic);
         p[2] = kTypeAttitude;
@@ -194,11 +147,9 @@ class XtfRun {
         PutFloat(p + 50, headingForAttitude_.At(a.time.absolute));
         PutClock(p + 54, a.time);
         StoreLE<std::uint16_t>(p + 61, static_cast<std::uint16_t>(a.time.FractionMicros() / 1000));
-        file_.Advance(kXtfPacketSize);
     }
 
-    void Position(const RawFix& f) {
-        std::uint8_t* p = file_.Room(kXtfPacketSize);
+    void Position(std::uint8_t* p, const RawFix& f) {
         std::memset(p, 0, kXtfPacketSize);
         StoreLE<std::uint16_t>(p, kMagic);
         p[2] = kTypePosition;
@@ -214,7 +165,6 @@ class XtfRun {
         PutFloat(p + 51, attitude[1]);
         PutFloat(p + 55, attitude[2]);
         PutFloat(p + 59, headingForFix_.At(f.time.absolute));
-        file_.Advance(kXtfPacketSize);
     }
 
     // Refraction-corrected angles in radians of the beams within the beam count, the others only
@@ -356,14 +306,13 @@ class XtfRun {
         std::memcpy(p + 1196, steps_.data(), sizeof steps_);
     }
 
-    void Ping(std::size_t index) {
+    void Ping(std::uint8_t* p, std::size_t index) {
         const RawPing& ping = reader_.Pings()[index];
         reader_.DecodeBeams(index, pingBeams_);
         const double c = velocity_.For(ping);
         const double ratio = RefractionRatio(c, ping.soundVelocity, arrayConstant_, settings_.adjustment);
         const std::array<float, kBeamSlots>& radians = Radians(pingBeams_, ratio);
         const std::size_t payloadSize = payload_.size();
-        std::uint8_t* p = file_.Room(kXtfPingHeaderSize + payloadSize);
         std::memset(p, 0, kXtfPingHeaderSize);
         PingHeader(p, ping, c);
         std::uint8_t* body = p + kXtfPingHeaderSize;
@@ -373,13 +322,11 @@ class XtfRun {
         } else {
             Payload2(body, index, pingBeams_, c, radians);
         }
-        file_.Advance(kXtfPingHeaderSize + payloadSize);
     }
 
-    RawDataReader& reader_;
+    const RawDataReader& reader_;
     int flavour_;
     const ConversionSettings& settings_;
-    const PingProgress& progress_;
     VelocityChooser velocity_;
     HeadingInterpolator headingForAttitude_;
     HeadingInterpolator headingForFix_;
@@ -387,7 +334,6 @@ class XtfRun {
     std::size_t beams_;
     double arrayConstant_;
     std::vector<std::uint8_t> payload_;
-    OutputFile file_;
 
     PingBeams pingBeams_;  // of the ping being written
     std::array<float, kBeamSlots> radians_{};
@@ -395,6 +341,199 @@ class XtfRun {
     std::array<float, kBeamSlots> cachedAngles_{};
     double cachedRatio_ = 0.0;
     bool radiansValid_ = false;
+};
+
+// One file of the output and the parts it is written in.
+struct FilePlan {
+    // A run of consecutive records, written by one thread from `offset` on.
+    struct Part {
+        RecordCursor start;
+        std::size_t records = 0;
+        std::uint64_t offset = 0;
+    };
+    std::filesystem::path path;
+    std::vector<Part> parts;
+};
+
+// A conversion: the records are laid out first (every packet has a fixed size, so the place of each
+// in its file is known before any is written), then the parts of each file are written at once by as
+// many threads, each with a formatter of its own.
+class XtfRun {
+  public:
+    XtfRun(RawDataReader& reader, int flavour, const ConversionSettings& settings,
+           const PingProgress& progress, std::size_t parts)
+        : reader_(reader), flavour_(flavour), settings_(settings), progress_(progress), parts_(parts) {}
+
+    WriteOutcome Run(const std::filesystem::path& path) {
+        WriteOutcome out;
+        const std::vector<FilePlan> plan = Plan(path);
+        pingCount_ = reader_.Pings().size();
+        for (const FilePlan& file : plan) {
+            OutputFile output;
+            if (!output.Create(file.path)) {
+                out.error = msg::kNewXtfFailed;
+                return Failed(out);
+            }
+            std::array<std::uint8_t, kXtfFileHeaderSize> header;
+            XtfFormatter(reader_, flavour_, settings_).FileHeader(header.data(), file.path);
+            output.WriteAt(0, header.data(), header.size());
+            WriteParts(file, output);
+            PendingOutput done;
+            if (!output.Close(done)) {
+                out.error = WithValue(msg::kWriteFailed, file.path.string() + ": " + output.Error());
+                return Failed(out);
+            }
+            out.outputs.push_back(done);
+        }
+        if (progress_ && reported_ < pingCount_)
+            progress_(pingCount_, pingCount_);
+        out.files = static_cast<int>(out.outputs.size());
+        return out;
+    }
+
+  private:
+    static constexpr std::uint64_t kCheckpointBytes = 64u << 10;  // places where a part may begin
+    static constexpr std::uint64_t kBytesPerPart = 8u << 20;     // smaller files are written whole
+
+    static WriteOutcome& Failed(WriteOutcome& out) {
+        DiscardOutputs(out.outputs);
+        out.outputs.clear();
+        out.files = 0;
+        return out;
+    }
+
+    // The files (a new one after each midnight while pings remain) and the parts of each.
+    std::vector<FilePlan> Plan(std::filesystem::path path) {
+        const XtfFormatter sizes(reader_, flavour_, settings_);
+        const std::size_t pingCount = reader_.Pings().size();
+        std::vector<FilePlan> plan;
+        std::vector<FilePlan::Part> checkpoints;  // of the file being laid out
+        std::uint64_t size = kXtfFileHeaderSize;
+        std::uint64_t lastCheckpoint = 0;
+        const auto finish = [&](const std::filesystem::path& p) {
+            plan.push_back(Split(p, checkpoints, size));
+            checkpoints.clear();
+            size = kXtfFileHeaderSize;
+            lastCheckpoint = 0;
+        };
+        RecordCursor cursor;
+        cursor.heading = reader_.Headings().size();  // headings only feed the attitude packets
+        std::int64_t previousDay = 0;
+        bool first = true;
+        int splits = 0;
+        for (;;) {
+            const TimeHead* time = nullptr;
+            const int list = reader_.PeekNextRecord(cursor, &time);
+            if (list == kNoRecord)
+                break;
+            if (!first && time->dayNumber > previousDay && cursor.ping < pingCount) {
+                finish(path);
+                path = NextDayPath(path, ++splits, ".xtf");
+            }
+            first = false;
+            previousDay = time->dayNumber;
+            if (checkpoints.empty() || size - lastCheckpoint >= kCheckpointBytes) {
+                checkpoints.push_back({cursor, 0, size});
+                lastCheckpoint = size;
+            }
+            ++checkpoints.back().records;
+            size += sizes.SizeOf(list);
+            switch (list) {
+                case kAttitudeList:
+                    ++cursor.attitude;
+                    break;
+                case kFixList:
+                    ++cursor.fix;
+                    break;
+                default:
+                    ++cursor.ping;
+                    break;
+            }
+        }
+        finish(path);
+        return plan;
+    }
+
+    // Joins the checkpoints of a file of `size` bytes into parts of about equal size.
+    FilePlan Split(const std::filesystem::path& path, const std::vector<FilePlan::Part>& checkpoints,
+                   std::uint64_t size) const {
+        std::size_t parts = parts_;
+        if (parts == 0) {
+            const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+            parts = static_cast<std::size_t>(std::min<std::uint64_t>(cores, size / kBytesPerPart + 1));
+        }
+        parts = std::clamp<std::size_t>(parts, 1, std::max<std::size_t>(1, checkpoints.size()));
+        FilePlan file;
+        file.path = path;
+        for (const FilePlan::Part& c : checkpoints) {
+            const std::size_t due = static_cast<std::size_t>(c.offset * parts / size);
+            if (file.parts.empty() || file.parts.size() <= due) {
+                file.parts.push_back(c);
+            } else {
+                file.parts.back().records += c.records;
+            }
+        }
+        return file;
+    }
+
+    void WriteParts(const FilePlan& file, OutputFile& output) {
+        std::vector<std::thread> helpers;
+        for (std::size_t k = 1; k < file.parts.size(); ++k)
+            helpers.emplace_back([&, k] { WritePart(file.parts[k], output, false); });
+        if (!file.parts.empty())
+            WritePart(file.parts[0], output, true);
+        for (std::thread& helper : helpers) helper.join();
+    }
+
+    // The records of `part`, formatted into a buffer written out whenever full. Only the calling
+    // thread (`reports`) calls the progress function, with the pings written by every thread.
+    void WritePart(const FilePlan::Part& part, OutputFile& output, bool reports) {
+        XtfFormatter formatter(reader_, flavour_, settings_);
+        std::vector<std::uint8_t> buffer(OutputFile::kBufferSize);
+        std::size_t fill = 0;
+        std::uint64_t offset = part.offset;
+        RecordCursor cursor = part.start;
+        for (std::size_t r = 0; r < part.records && !output.Failed(); ++r) {
+            const int list = reader_.PeekNextRecord(cursor);
+            const std::size_t size = formatter.SizeOf(list);
+            if (fill + size > buffer.size()) {
+                output.WriteAt(offset, buffer.data(), fill);
+                offset += fill;
+                fill = 0;
+            }
+            std::size_t index = 0;
+            switch (list) {
+                case kAttitudeList:
+                    index = cursor.attitude++;
+                    break;
+                case kFixList:
+                    index = cursor.fix++;
+                    break;
+                default:
+                    index = cursor.ping++;
+                    break;
+            }
+            formatter.Record(buffer.data() + fill, list, index);
+            fill += size;
+            if (list == kPingList) {
+                const std::size_t done = pingsWritten_.fetch_add(1, std::memory_order_relaxed) + 1;
+                if (reports && progress_) {
+                    progress_(done, pingCount_);
+                    reported_ = done;
+                }
+            }
+        }
+        output.WriteAt(offset, buffer.data(), fill);
+    }
+
+    RawDataReader& reader_;
+    int flavour_;
+    const ConversionSettings& settings_;
+    const PingProgress& progress_;
+    std::size_t parts_;
+    std::size_t pingCount_ = 0;
+    std::atomic<std::size_t> pingsWritten_{0};
+    std::size_t reported_ = 0;  // the calling thread's only
 };
 
 }  // namespace
@@ -457,6 +596,12 @@ void AttitudeInterpolator::At(double t, double (&values)[3]) {
 
 WriteOutcome WriteXtf(RawDataReader& reader, const std::filesystem::path& path, int flavour,
                       const ConversionSettings& settings, const PingProgress& progress) {
+    return WriteXtfInParts(reader, path, flavour, settings, progress, 0);
+}
+
+WriteOutcome WriteXtfInParts(RawDataReader& reader, const std::filesystem::path& path, int flavour,
+                             const ConversionSettings& settings, const PingProgress& progress,
+                             std::size_t parts) {
     WriteOutcome out;
     if (reader.Pings().empty() || (flavour != 1 && flavour != 2)) {
         if (reader.Pings().empty())
@@ -465,7 +610,7 @@ WriteOutcome WriteXtf(RawDataReader& reader, const std::filesystem::path& path, 
         return out;
     }
     {
-        XtfRun run(reader, flavour, settings, progress);
+        XtfRun run(reader, flavour, settings, progress, parts);
         out = run.Run(path);
     }
     reader.ClearLists();

@@ -27,8 +27,15 @@ inline constexpr float kBthAngleScale = 1.7453293e-7f;  // rad per count of the 
 
 // Writes the loaded samples of `reader` to `path` (and its continuations); `flavour` 1 or 2. As
 // WriteHsx, the files stay under temporary names until committed, and the lists are cleared.
+// Each file is laid out first and then written in parts by as many threads at once: as many parts as
+// there are cores for files of some size.
 WriteOutcome WriteXtf(RawDataReader& reader, const std::filesystem::path& path, int flavour,
                       const ConversionSettings& settings, const PingProgress& progress = {});
+// The same with `parts` parts a file (as far as the file allows; 0: chosen by size), which gives files
+// identical to a writing in one part.
+WriteOutcome WriteXtfInParts(RawDataReader& reader, const std::filesystem::path& path, int flavour,
+                             const ConversionSettings& settings, const PingProgress& progress,
+                             std::size_t parts);
 
 // Heading at time t from the heading samples, searching on from where the previous call stopped:
 // a sample within 1e-6 s gives its value; between two samples the value is interpolated the short

@@ -431,4 +431,41 @@ TEST(SurveyConversion, XtfContinuesAfterMidnight) {
     EXPECT_EQ(Get<std::uint16_t>(first.bytes, yearAt), 2027);
 }
 
+// Large files are written in parts by several threads at once; however a file is cut into parts, the
+// files are the same, and the progress rises to the number of pings.
+TEST(SurveyConversion, XtfWrittenInPartsIsTheSame) {
+    const auto survey = Simulate({"--duration", "20", "--start", "2026-12-31 15:59:45"});
+    for (const int flavour : {1, 2}) {
+        std::vector<std::vector<Bytes>> results;
+        for (const std::size_t parts : {1u, 3u, 64u}) {
+            quillfen::RawDataReader reader;
+            ASSERT_TRUE(reader.OpenRawFile(survey->raw).Ok());
+            const std::size_t pings = reader.Pings().size();
+            std::size_t last = 0;
+            bool rising = true;
+            const quillfen::PingProgress progress = [&](std::size_t done, std::size_t total) {
+                rising = rising && done > last && total == pings;
+                last = done;
+            };
+            const quillfen::WriteOutcome out =
+                quillfen::WriteXtfInParts(reader, survey->dir / "parts.xtf", flavour, {}, progress, parts);
+            std::string error;
+            ASSERT_TRUE(quillfen::CommitOutputs(out.outputs, error)) << error;
+            ASSERT_EQ(out.files, 2);
+            EXPECT_TRUE(rising);
+            EXPECT_EQ(last, pings);
+            std::vector<Bytes> files;
+            for (const auto& o : out.outputs) {
+                files.push_back(ReadAll(o.final));
+                std::filesystem::remove(o.final);
+            }
+            results.push_back(files);
+        }
+        // Parts begin at most every 64 KiB: this is enough for three.
+        EXPECT_GT(results[0][0].size(), 3 * 65536u) << "too small to be cut into parts";
+        EXPECT_TRUE(results[1] == results[0]) << "flavour " << flavour;
+        EXPECT_TRUE(results[2] == results[0]) << "flavour " << flavour;
+    }
+}
+
 }  // namespace
