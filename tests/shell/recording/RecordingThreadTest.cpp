@@ -48,10 +48,14 @@ TEST_F(RecordingThreads, NoPacketIsLostWhileItsFileIsOpen) {
     constexpr int kRecordings = 6;
     for (int r = 0; r < kRecordings; ++r) {
         clock_.Set({2024, 3, 1, 14, 5, r, 0});
-        const std::uint32_t before = fed.load();
         ASSERT_TRUE(session_->StartRecording());
-        // Wait until a good number of packets went by while the file was open.
-        for (int i = 0; i < 2000 && fed.load() < before + 200; ++i) std::this_thread::sleep_for(1ms);
+        // Every packet fed from here on belongs in this file. Wait until a good number went by; a
+        // loaded machine (sanitizers, parallel tests) may take long, so the wait is by count.
+        const std::uint32_t opened = fed.load();
+        const auto deadline = std::chrono::steady_clock::now() + 120s;
+        while (fed.load() < opened + 200 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+        ASSERT_GE(fed.load(), opened + 200) << "the receiving thread stalled";
         ASSERT_TRUE(session_->StopRecording());
     }
     stop.store(true);
